@@ -1,0 +1,105 @@
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "extract/file_io.h"
+
+namespace tolvane {
+
+const char kPathSeparator = '/';
+const int kNoSuchDirectoryError = ENOENT;
+
+namespace {
+
+int as_fd(NativeFile file) {
+  return static_cast<int>(file);
+}
+
+}  // namespace
+
+std::optional<NativeFile> open_regular_file(const std::string& path) {
+  // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; fstat then
+  // refuses it. Checking the type of the open file, not the path, leaves no
+  // gap in which the path could be swapped for something else.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    return std::nullopt;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  return fd;
+}
+
+IoResult read_at(NativeFile file, std::uint64_t offset, char* buffer, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t got =
+        ::pread(as_fd(file), buffer + done, size - done, static_cast<off_t>(offset + done));
+    if (got < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return {done, errno};
+    }
+    if (got == 0) {
+      break;
+    }
+    done += static_cast<std::size_t>(got);
+  }
+  return {done, 0};
+}
+
+CreateResult create_new_file(const std::string& path) {
+  // O_EXCL also fails on a link at `path`, dangling or not, so nothing is
+  // ever written through one.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    return {-1, errno, errno == EEXIST};
+  }
+  return {fd, 0, false};
+}
+
+int write_all(NativeFile file, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t put = ::write(as_fd(file), data, size);
+    if (put < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return errno;
+    }
+    data += put;
+    size -= static_cast<std::size_t>(put);
+  }
+  return 0;
+}
+
+int close_file(NativeFile file) {
+  // On Linux the descriptor is released even when close reports EINTR, so a
+  // retry could close somebody else's descriptor.
+  return ::close(as_fd(file)) == 0 || errno == EINTR ? 0 : errno;
+}
+
+int rename_replacing(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+void remove_file(const std::string& path) {
+  ::unlink(path.c_str());
+}
+
+std::string error_text(int error) {
+  return std::strerror(error);
+}
+
+unsigned long current_process_id() {
+  return static_cast<unsigned long>(::getpid());
+}
+
+}  // namespace tolvane

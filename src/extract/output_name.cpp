@@ -1,0 +1,60 @@
+#include "extract/output_name.h"
+
+#include <array>
+#include <cstddef>
+
+namespace tolvane {
+namespace {
+
+constexpr std::string_view kRefusedBytes = R"(/\:*?"<>|)";
+
+constexpr std::array<std::string_view, 24> kDeviceNames = {
+    "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3",   "COM4",
+    "COM5", "COM6", "COM7", "COM8", "COM9", "LPT1", "LPT2",   "LPT3",
+    "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9", "CONIN$", "CONOUT$"};
+
+char ascii_upper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool equals_ignoring_ascii_case(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (ascii_upper(a[i]) != ascii_upper(b[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Windows drops trailing spaces and dots when it resolves a name, so "CON. " is CON.
+bool is_device_name(std::string_view name) {
+  const std::size_t last = name.find_last_not_of(" .");
+  const std::string_view stem = last == std::string_view::npos ? "" : name.substr(0, last + 1);
+  for (const std::string_view device : kDeviceNames) {
+    if (equals_ignoring_ascii_case(stem, device)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string sanitize_track_name(std::string_view name) {
+  std::string safe(name);
+  for (char& c : safe) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte >= 0x01 && byte <= 0x1F) || kRefusedBytes.find(c) != std::string_view::npos) {
+      c = '_';
+    }
+  }
+  if (is_device_name(safe)) {
+    safe.insert(0, 1, '_');
+  }
+  return safe;
+}
+
+}  // namespace tolvane

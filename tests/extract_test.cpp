@@ -1,0 +1,160 @@
+#include "extract/extract.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "extract/file_io.h"
+#include "support.h"
+
+namespace tolvane {
+namespace {
+
+using test::fs::path;
+
+class ExtractTest : public testing::Test {
+ protected:
+  ExtractTest() { test::fs::create_directory(scratch_.path() / "out"); }
+
+  std::string out() const { return scratch_.at("out"); }
+  path out_path(const std::string& name) const { return scratch_.path() / "out" / name; }
+
+  // Writes `bytes` as in.bin and extracts it.
+  ExtractResult extract(const std::string& bytes, const std::string& output_dir) {
+    test::write_file(scratch_.path() / "in.bin", bytes);
+    return extract_track(scratch_.at("in.bin"), output_dir);
+  }
+  ExtractResult extract(const std::string& bytes) { return extract(bytes, out()); }
+
+  test::ScratchDir scratch_;
+};
+
+TEST_F(ExtractTest, CopiesThePayloadByteForByteAcrossBlockBoundaries) {
+  for (const std::size_t size : {4, 5, 31999, 32000, 32001, 64000, 96001}) {
+    SCOPED_TRACE(size);
+    const std::string payload = test::riff_payload(size);
+    const ExtractResult result = extract(test::make_container("Theme", payload));
+    EXPECT_EQ(result.outcome, ExtractOutcome::kExtracted);
+    EXPECT_EQ(result.output_path, out() + kPathSeparator + "Theme.wav");
+    EXPECT_EQ(test::read_file(out_path("Theme.wav")), payload);
+  }
+  EXPECT_EQ(test::list_names(out()), std::vector<std::string>{"Theme.wav"});
+}
+
+TEST_F(ExtractTest, NameFieldBoundaries) {
+  const std::string payload = test::riff_payload(100);
+  const std::string longest(42, 'n');  // its NUL stands at offset 271
+  EXPECT_EQ(extract(test::make_container(longest, payload)).outcome, ExtractOutcome::kExtracted);
+  EXPECT_EQ(test::read_file(out_path(longest + ".wav")), payload);
+
+  EXPECT_EQ(extract(test::make_container("", payload)).outcome, ExtractOutcome::kExtracted);
+  EXPECT_EQ(test::read_file(out_path(".wav")), payload);
+
+  // Bytes after the NUL are left-overs, not part of the name.
+  EXPECT_EQ(extract(test::make_container("A", payload, 'z')).outcome, ExtractOutcome::kExtracted);
+  EXPECT_EQ(test::read_file(out_path("A.wav")), payload);
+
+  const std::vector<std::string> before = test::list_names(out());
+  const ExtractResult unterminated =
+      extract(test::make_container_with_field(std::string(43, 'n'), payload));
+  EXPECT_EQ(unterminated.outcome, ExtractOutcome::kNoMusic);
+  EXPECT_EQ(test::list_names(out()), before);
+}
+
+TEST_F(ExtractTest, RejectsFilesWithoutRiffAtThePayloadOffset) {
+  const std::string good = test::make_container("T", test::riff_payload(64));
+  const std::vector<std::string> rejected = {
+      test::make_container("T", "riff" + std::string(60, 'x')),
+      test::make_container("T", "RIFX" + std::string(60, 'x')),
+      "RIFF" + std::string(500, 'x'),  // RIFF at offset 0 only
+      good.substr(0, 275),             // magic cut short
+      good.substr(0, 272),
+      "",
+  };
+  for (const std::string& bytes : rejected) {
+    SCOPED_TRACE(bytes.size());
+    EXPECT_EQ(extract(bytes).outcome, ExtractOutcome::kNoMusic);
+  }
+  EXPECT_EQ(extract_track(scratch_.at("missing.bin"), out()).outcome, ExtractOutcome::kNoMusic);
+  EXPECT_TRUE(test::list_names(out()).empty());
+  // The shortest container: exactly 276 bytes, a 4-byte payload.
+  EXPECT_EQ(extract(good.substr(0, 276)).outcome, ExtractOutcome::kExtracted);
+  EXPECT_EQ(test::read_file(out_path("T.wav")), "RIFF");
+}
+
+TEST_F(ExtractTest, RejectedFileNeverTouchesAnEarlierTrack) {
+  test::write_file(out_path("T.wav"), "earlier track");
+  EXPECT_EQ(extract(test::make_container("T", "RIFX-not-a-track")).outcome,
+            ExtractOutcome::kNoMusic);
+  EXPECT_EQ(
+      extract(test::make_container_with_field("T" + std::string(42, 'x'), "RIFF....")).outcome,
+      ExtractOutcome::kNoMusic);
+  EXPECT_EQ(test::read_file(out_path("T.wav")), "earlier track");
+}
+
+TEST_F(ExtractTest, LaterTrackOfTheSameNameReplacesTheEarlierWhole) {
+  test::write_file(out_path("T.wav"), std::string(100000, 'e'));
+  const std::string first = test::riff_payload(40000);
+  const std::string second = test::riff_payload(10);
+  ASSERT_EQ(extract(test::make_container("T", first)).outcome, ExtractOutcome::kExtracted);
+  EXPECT_EQ(test::read_file(out_path("T.wav")), first);
+  ASSERT_EQ(extract(test::make_container("T", second)).outcome, ExtractOutcome::kExtracted);
+  EXPECT_EQ(test::read_file(out_path("T.wav")), second);
+  EXPECT_EQ(test::list_names(out()), std::vector<std::string>{"T.wav"});
+}
+
+TEST_F(ExtractTest, HostileNamesStayInsideTheOutputDirectory) {
+  const std::string payload = test::riff_payload(50);
+  const std::vector<std::pair<std::string, std::string>> names = {{"../escaped", ".._escaped.wav"},
+                                                                  {"/abs", "_abs.wav"},
+                                                                  {R"(..\up)", ".._up.wav"},
+                                                                  {"C:x", "C_x.wav"},
+                                                                  {"..", "...wav"},
+                                                                  {"CON", "_CON.wav"},
+                                                                  {"a\nb", "a_b.wav"}};
+  for (const auto& [name, file] : names) {
+    SCOPED_TRACE(name);
+    const ExtractResult result = extract(test::make_container(name, payload));
+    EXPECT_EQ(result.outcome, ExtractOutcome::kExtracted);
+    EXPECT_EQ(result.output_path, out() + kPathSeparator + file);
+    EXPECT_EQ(test::read_file(out_path(file)), payload);
+  }
+  EXPECT_EQ(test::list_names(out()).size(), names.size());
+  EXPECT_EQ(test::list_names(scratch_.path()), (std::vector<std::string>{"in.bin", "out"}));
+}
+
+TEST_F(ExtractTest, TrailingSeparatorOnTheOutputDirectoryIsKept) {
+  const ExtractResult result =
+      extract(test::make_container("T", test::riff_payload(8)), out() + kPathSeparator);
+  EXPECT_EQ(result.outcome, ExtractOutcome::kExtracted);
+  EXPECT_EQ(result.output_path, out() + kPathSeparator + kPathSeparator + "T.wav");
+  EXPECT_EQ(test::read_file(out_path("T.wav")), test::riff_payload(8));
+}
+
+TEST_F(ExtractTest, WriteFailuresAreReportedAndLeaveNothingBehind) {
+  const std::string container = test::make_container("T", test::riff_payload(70000));
+
+  const ExtractResult missing = extract(container, scratch_.at("no-such-dir"));
+  EXPECT_EQ(missing.outcome, ExtractOutcome::kWriteFailed);
+  EXPECT_EQ(missing.output_path, scratch_.at("no-such-dir") + kPathSeparator + "T.wav");
+  EXPECT_EQ(missing.reason, error_text(kNoSuchDirectoryError));
+
+  // An empty output directory must not turn into the file system's root.
+  const ExtractResult empty = extract(container, "");
+  EXPECT_EQ(empty.outcome, ExtractOutcome::kWriteFailed);
+  EXPECT_EQ(empty.reason, error_text(kNoSuchDirectoryError));
+
+  // The final rename fails when a directory holds the track's name: the
+  // temporary copy goes, the directory stays as it was.
+  test::fs::create_directory(out_path("T.wav"));
+  test::write_file(out_path("T.wav") / "keep", "kept");
+  const ExtractResult blocked = extract(container);
+  EXPECT_EQ(blocked.outcome, ExtractOutcome::kWriteFailed);
+  EXPECT_FALSE(blocked.reason.empty());
+  EXPECT_EQ(test::list_names(out()), std::vector<std::string>{"T.wav"});
+  EXPECT_EQ(test::read_file(out_path("T.wav") / "keep"), "kept");
+}
+
+}  // namespace
+}  // namespace tolvane

@@ -1,0 +1,52 @@
+// Helpers shared by the tests: scratch directories, files and container bytes.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tolvane::test {
+
+namespace fs = std::filesystem;
+
+/// A fresh directory under the system's temporary directory, removed with
+/// everything in it when the test ends.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  const fs::path& path() const { return path_; }
+  /// `relative` under the scratch directory, as the tool's narrow string.
+  std::string at(const fs::path& relative) const { return (path_ / relative).string(); }
+
+ private:
+  fs::path path_;
+};
+
+/// A RIFF payload of `size` bytes (at least 4): "RIFF", then bytes that differ
+/// from block to block so a misplaced block shows.
+std::string riff_payload(std::size_t size);
+
+/// A track container: leading data, `name` and a NUL (the rest of the field
+/// filled with `leftover`), then `payload`.
+std::string make_container(std::string_view name, std::string_view payload, char leftover = '\0');
+
+/// A container whose 43-byte name field is given whole, NUL or not.
+std::string make_container_with_field(std::string_view field, std::string_view payload);
+
+void write_file(const fs::path& path, std::string_view bytes);
+std::string read_file(const fs::path& path);
+
+/// The names of the entries directly in `directory`, sorted.
+std::vector<std::string> list_names(const fs::path& directory);
+
+/// Splits console text into lines (ends kept off) and sorts them, for walks
+/// whose order the file system decides.
+std::vector<std::string> sorted_lines(const std::string& text);
+
+}  // namespace tolvane::test
