@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "scan/scan.h"
 
 namespace tolvane::test {
 
@@ -79,6 +80,16 @@ std::vector<std::string> sorted_lines(const std::string& text) {
   }
   std::sort(lines.begin(), lines.end());
   return lines;
+}
+
+std::string scan_output(const std::string& input_dir, const std::string& output_dir, bool recurse,
+                        int* result) {
+  testing::internal::CaptureStdout();
+  const int code = scan_directory(input_dir, "bin", output_dir, recurse);
+  if (result != nullptr) {
+    *result = code;
+  }
+  return testing::internal::GetCapturedStdout();
 }
 
 }  // namespace tolvane::test

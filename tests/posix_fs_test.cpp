@@ -1,0 +1,174 @@
+// Behaviour that needs POSIX file system objects: FIFOs, links, permissions
+// and a full disk.
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "extract/extract.h"
+#include "scan/scan.h"
+#include "support.h"
+
+namespace tolvane {
+namespace {
+
+namespace fs = test::fs;
+
+constexpr uid_t kNobody = 65534;
+
+class PosixFsTest : public testing::Test {
+ protected:
+  PosixFsTest() : in_(scratch_.path() / "in"), out_(scratch_.path() / "out") {
+    fs::create_directories(in_);
+    fs::create_directories(out_);
+  }
+
+  test::ScratchDir scratch_;
+  fs::path in_, out_;
+};
+
+TEST_F(PosixFsTest, FifosAreNeverReadDirectlyOrThroughALink) {
+  // Opening a FIFO for reading waits for a writer: a fault here hangs the test.
+  ASSERT_EQ(::mkfifo((in_ / "pipe.bin").c_str(), 0644), 0);
+  fs::create_symlink(in_ / "pipe.bin", in_ / "link.bin");
+  EXPECT_EQ(test::sorted_lines(test::scan_output(in_.string(), out_.string())),
+            test::sorted_lines("No music in " + (in_ / "link.bin").string() + " skipping file.\n" +
+                               "No music in " + (in_ / "pipe.bin").string() + " skipping file.\n"));
+  EXPECT_EQ(extract_track((in_ / "pipe.bin").string(), out_.string()).outcome,
+            ExtractOutcome::kNoMusic);
+  EXPECT_TRUE(test::list_names(out_).empty());
+}
+
+TEST_F(PosixFsTest, LinkedDirectoriesAreWalkedOnceAndCyclesEnd) {
+  fs::create_directories(in_ / "a" / "b");
+  test::write_file(in_ / "a" / "b" / "x.bin", test::make_container("X", test::riff_payload(10)));
+  fs::create_directory_symlink(in_, in_ / "a" / "b" / "top");  // a cycle
+  fs::create_directory_symlink(in_ / "a", in_ / "a" / "b" / "up");
+  // A ladder of directories, each with two links to the next: a walk that
+  // followed every link would report the file at its foot 2^12 times.
+  fs::path rung = scratch_.path() / "ladder";
+  fs::create_directories(rung);
+  for (int i = 0; i < 12; ++i) {
+    const fs::path next = scratch_.path() / ("rung" + std::to_string(i));
+    fs::create_directory(next);
+    fs::create_directory_symlink(next, rung / "l");
+    fs::create_directory_symlink(next, rung / "r");
+    rung = next;
+  }
+  test::write_file(rung / "end.bin", "short");
+  fs::create_directory_symlink(scratch_.path() / "ladder", in_ / "ladder");
+
+  int result = -1;
+  const std::vector<std::string> lines =
+      test::sorted_lines(test::scan_output(in_.string(), out_.string(), true, &result));
+  EXPECT_EQ(result, 0);
+  ASSERT_EQ(lines.size(), 2U) << testing::PrintToString(lines);
+  EXPECT_EQ(lines[0].rfind("Extracted music from ", 0), 0U);
+  EXPECT_EQ(lines[1].rfind("No music in ", 0), 0U);
+  EXPECT_EQ(test::list_names(out_), std::vector<std::string>{"X.wav"});
+}
+
+// Runs the scan of `in` as an unprivileged user, so that permissions apply
+// to it. `*walk_ended_normally` tells whether the scan returned 0.
+std::string scan_as_nobody(const fs::path& in, const fs::path& out, bool* walk_ended_normally) {
+  if (::geteuid() != 0) {
+    int result = -1;
+    std::string output = test::scan_output(in.string(), out.string(), true, &result);
+    *walk_ended_normally = result == 0;
+    return output;
+  }
+  int pipe_fds[2];
+  if (::pipe(pipe_fds) != 0) {
+    return "pipe failed";
+  }
+  std::cout << std::flush;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::dup2(pipe_fds[1], STDOUT_FILENO);
+    ::close(pipe_fds[0]);
+    if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
+      ::_exit(2);
+    }
+    const int result = scan_directory(in.string(), "bin", out.string(), true);
+    std::cout << std::flush;
+    ::_exit(result == 0 ? 0 : 1);
+  }
+  ::close(pipe_fds[1]);
+  std::string output;
+  char buffer[4096];
+  for (ssize_t got; (got = ::read(pipe_fds[0], buffer, sizeof buffer)) > 0;) {
+    output.append(buffer, static_cast<std::size_t>(got));
+  }
+  ::close(pipe_fds[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 2) << "could not drop privileges";
+  *walk_ended_normally = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return output;
+}
+
+TEST_F(PosixFsTest, UnreadableSubdirectoryIsSkippedWithALine) {
+  fs::create_directories(in_ / "locked");
+  test::write_file(in_ / "locked" / "hidden.bin", "x");
+  test::write_file(in_ / "open.bin", "x");
+  fs::permissions(scratch_.path(), fs::perms::all);
+  fs::permissions(in_, fs::perms::all);
+  fs::permissions(in_ / "open.bin", fs::perms::all);
+  fs::permissions(in_ / "locked", fs::perms::none);
+
+  bool ended_normally = false;
+  const std::string output = scan_as_nobody(in_, out_, &ended_normally);
+  EXPECT_TRUE(ended_normally);
+  EXPECT_EQ(test::sorted_lines(output),
+            test::sorted_lines("Could not open directory " + (in_ / "locked").string() +
+                               " skipping directory.\n" + "No music in " +
+                               (in_ / "open.bin").string() + " skipping file.\n"));
+
+  // The same directory as the top of the walk is an error for the whole run.
+  EXPECT_EQ(scan_as_nobody(in_ / "locked", out_, &ended_normally), "");
+  EXPECT_FALSE(ended_normally);
+  fs::permissions(in_ / "locked", fs::perms::owner_all);
+}
+
+TEST_F(PosixFsTest, ALinkPlantedAtTheTrackNameIsReplacedNotWrittenThrough) {
+  const fs::path victim = scratch_.path() / "victim";
+  test::write_file(victim, "precious");
+  fs::create_symlink(victim, out_ / "T.wav");
+  test::write_file(in_ / "t.bin", test::make_container("T", test::riff_payload(100)));
+
+  EXPECT_EQ(extract_track((in_ / "t.bin").string(), out_.string()).outcome,
+            ExtractOutcome::kExtracted);
+  EXPECT_EQ(test::read_file(victim), "precious");
+  EXPECT_FALSE(fs::is_symlink(out_ / "T.wav"));
+  EXPECT_EQ(test::read_file(out_ / "T.wav"), test::riff_payload(100));
+}
+
+TEST_F(PosixFsTest, AFullDiskLeavesTheEarlierTrackAndNoPartialFile) {
+  if (::geteuid() != 0) {
+    GTEST_SKIP() << "mounting a small tmpfs needs root";
+  }
+  if (::mount("tmpfs", out_.c_str(), "tmpfs", 0, "size=64k") != 0) {
+    GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+  }
+  test::write_file(out_ / "T.wav", "earlier track");
+  test::write_file(in_ / "t.bin", test::make_container("T", test::riff_payload(200000)));
+
+  const ExtractResult result = extract_track((in_ / "t.bin").string(), out_.string());
+  const std::vector<std::string> left = test::list_names(out_);
+  const std::string earlier = test::read_file(out_ / "T.wav");
+  ::umount(out_.c_str());
+
+  EXPECT_EQ(result.outcome, ExtractOutcome::kWriteFailed);
+  EXPECT_EQ(result.reason, std::strerror(ENOSPC));
+  EXPECT_EQ(left, std::vector<std::string>{"T.wav"});
+  EXPECT_EQ(earlier, "earlier track");
+}
+
+}  // namespace
+}  // namespace tolvane

@@ -1,0 +1,99 @@
+// The walk over listings that fail, from the fake listing.
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "extract/file_io.h"
+#include "fake_dir_listing.h"
+#include "scan/scan.h"
+#include "support.h"
+
+namespace tolvane {
+namespace {
+
+constexpr EntryKind kDir = EntryKind::kDirectory;
+constexpr EntryKind kFile = EntryKind::kFile;
+
+fake::FakeDir listing(std::vector<DirEntry> entries, int end_error = 0,
+                      std::optional<DirIdentity> identity = std::nullopt) {
+  fake::FakeDir dir;
+  dir.entries = std::move(entries);
+  dir.end_error = end_error;
+  dir.identity = identity;
+  return dir;
+}
+
+fake::FakeDir unopenable(int error) {
+  fake::FakeDir dir;
+  dir.open_error = error;
+  return dir;
+}
+
+// The files named here do not exist, so each offered one gets "No music in".
+std::string no_music(const std::string& path) {
+  return "No music in " + path + " skipping file.\n";
+}
+
+class ScanFaultTest : public testing::Test {
+ protected:
+  ScanFaultTest() : in_("in"), sub_(join_path(in_, "sub")), deep_(join_path(sub_, "deep")) {
+    fake::reset();
+  }
+  ~ScanFaultTest() override { EXPECT_EQ(fake::listings_opened, fake::listings_closed); }
+
+  const std::string in_, sub_, deep_;
+};
+
+TEST_F(ScanFaultTest, AListingErrorClimbsThroughEveryLevelAndEndsTheWalk) {
+  fake::directories[in_] =
+      listing({{"z.bin", kFile}, {".", kDir}, {"sub", kDir}, {"after.bin", kFile}});
+  fake::directories[sub_] = listing({{"a.bin", kFile}, {"deep", kDir}, {"b.bin", kFile}});
+  fake::directories[deep_] = listing({{"c.bin", kFile}}, 1117);
+
+  int result = 0;
+  const std::string output = test::scan_output(in_, "out", true, &result);
+  EXPECT_EQ(result, 1117);
+  // In the listing's own order, and nothing after the failed listing.
+  EXPECT_EQ(output, no_music(join_path(in_, "z.bin")) + no_music(join_path(sub_, "a.bin")) +
+                        no_music(join_path(deep_, "c.bin")));
+  EXPECT_EQ(fake::listings_opened, 3);
+}
+
+TEST_F(ScanFaultTest, ListingsThatCannotBeOpened) {
+  fake::directories[in_] = listing({{"sub", kDir}, {"gone", kDir}, {"x.bin", kFile}});
+  fake::directories[sub_] = unopenable(13);
+
+  int result = -1;
+  const std::string output = test::scan_output(in_, "out", true, &result);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(output, "Could not open directory " + sub_ + " skipping directory.\n" +
+                        "Could not open directory " + join_path(in_, "gone") +
+                        " skipping directory.\n" + no_music(join_path(in_, "x.bin")));
+
+  fake::directories[in_].open_error = 5;
+  EXPECT_EQ(test::scan_output(in_, "out", true, &result), "");
+  EXPECT_EQ(result, 5);
+}
+
+TEST_F(ScanFaultTest, ADirectoryReachedAgainIsNotWalkedAgain) {
+  const DirIdentity top{1, 10};
+  const DirIdentity shared{1, 20};
+  fake::directories[in_] = listing({{"sub", kDir}, {"link", kDir}, {"up", kDir}}, 0, top);
+  fake::directories[sub_] = listing({{"a.bin", kFile}, {"back", kDir}}, 0, shared);
+  fake::directories[join_path(sub_, "back")] = listing({{"never.bin", kFile}}, 0, top);
+  fake::directories[join_path(in_, "link")] = listing({{"never.bin", kFile}}, 0, shared);
+  // Without an identity there is nothing to compare: the directory is walked.
+  fake::directories[join_path(in_, "up")] = listing({{"u.bin", kFile}});
+
+  int result = -1;
+  EXPECT_EQ(
+      test::scan_output(in_, "out", true, &result),
+      no_music(join_path(sub_, "a.bin")) + no_music(join_path(join_path(in_, "up"), "u.bin")));
+  EXPECT_EQ(result, 0);
+}
+
+}  // namespace
+}  // namespace tolvane

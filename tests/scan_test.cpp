@@ -1,0 +1,107 @@
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "extract/file_io.h"
+#include "support.h"
+
+namespace tolvane {
+namespace {
+
+using test::fs::path;
+
+class ScanTest : public testing::Test {
+ protected:
+  ScanTest() {
+    test::fs::create_directories(scratch_.path() / "in");
+    test::fs::create_directories(scratch_.path() / "out");
+  }
+
+  // Writes a file under in/, a track container named `track` unless that is empty.
+  void add(const path& relative, const std::string& track = {}) {
+    const path file = scratch_.path() / "in" / relative;
+    test::fs::create_directories(file.parent_path());
+    test::write_file(file, track.empty() ? std::string(300, 'x')
+                                         : test::make_container(track, test::riff_payload(40)));
+  }
+
+  // `parts` joined below "in" the way the tool joins them.
+  std::string in(const std::vector<std::string>& parts = {}) const {
+    std::string joined = scratch_.at("in");
+    for (const std::string& part : parts) {
+      joined = join_path(joined, part);
+    }
+    return joined;
+  }
+  std::string out() const { return scratch_.at("out"); }
+
+  test::ScratchDir scratch_;
+};
+
+TEST_F(ScanTest, OffersExactlyTheFilesWhoseExtensionTextIsBin) {
+  add("bin", "NoDot");          // no dot: the whole name is the extension text
+  add("a.tar.bin", "LastDot");  // only the part after the last dot counts
+  add("TRACK.BIN", "Upper");    // case matters
+  add("a.bin.bak", "Backup");
+  add("music.bin/inner.bin");       // a directory named like a candidate is walked
+  add(".hidden.bin", "Hidden");     // dot names are skipped ...
+  add(".store/deep.bin", "Store");  // ... directories included
+  add("notes.txt");
+
+  int result = -1;
+  const std::string output = test::scan_output(in(), out(), true, &result);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(test::sorted_lines(output),
+            test::sorted_lines("Extracted music from " + in({"bin"}) + "\n" +
+                               "Extracted music from " + in({"a.tar.bin"}) + "\n" + "No music in " +
+                               in({"music.bin", "inner.bin"}) + " skipping file.\n"));
+  EXPECT_EQ(test::list_names(out()), (std::vector<std::string>{"LastDot.wav", "NoDot.wav"}));
+}
+
+TEST_F(ScanTest, WalksEveryLevelOrOnlyTheTopOne) {
+  add("top.bin", "Top");
+  add("a/b/c/deep.bin", "Deep");
+  EXPECT_EQ(test::sorted_lines(test::scan_output(in(), out())),
+            test::sorted_lines("Extracted music from " + in({"a", "b", "c", "deep.bin"}) + "\n" +
+                               "Extracted music from " + in({"top.bin"}) + "\n"));
+  // Tracks from every level land directly in the output directory.
+  EXPECT_EQ(test::list_names(out()), (std::vector<std::string>{"Deep.wav", "Top.wav"}));
+
+  EXPECT_EQ(test::scan_output(in(), out(), false),
+            "Extracted music from " + in({"top.bin"}) + "\n");
+}
+
+TEST_F(ScanTest, KeepsATrailingSeparatorAsGiven) {
+  add("sub/a.bin");
+  const std::string top = in() + kPathSeparator;
+  EXPECT_EQ(test::scan_output(top, out()), "No music in " + top + kPathSeparator + "sub" +
+                                               kPathSeparator + "a.bin skipping file.\n");
+}
+
+TEST_F(ScanTest, EmptyTreeIsQuietAndMissingTopIsAnError) {
+  test::fs::create_directories(scratch_.path() / "in" / "empty" / "emptier");
+  int result = -1;
+  EXPECT_EQ(test::scan_output(in(), out(), true, &result), "");
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(test::scan_output(scratch_.at("missing"), out(), true, &result), "");
+  EXPECT_NE(result, 0);
+}
+
+TEST_F(ScanTest, AFailedWriteGetsItsLineAndTheWalkGoesOn) {
+  add("a/one.bin", "One");
+  add("two.bin", "Two");
+  const std::string missing = scratch_.at("no-out");
+  int result = -1;
+  const std::string output = test::scan_output(in(), missing, true, &result);
+  EXPECT_EQ(result, 0);
+  const std::string reason = error_text(kNoSuchDirectoryError);
+  EXPECT_EQ(test::sorted_lines(output),
+            test::sorted_lines("Could not write music from " + in({"a", "one.bin"}) + " to " +
+                               join_path(missing, "One.wav") + ": " + reason + "\n" +
+                               "Could not write music from " + in({"two.bin"}) + " to " +
+                               join_path(missing, "Two.wav") + ": " + reason + "\n"));
+}
+
+}  // namespace
+}  // namespace tolvane
