@@ -1,0 +1,116 @@
+#include <string>
+
+#include <windows.h>
+
+#include "extract/file_io.h"
+
+namespace tolvane {
+
+const char kPathSeparator = '\\';
+const int kNoSuchDirectoryError = ERROR_PATH_NOT_FOUND;
+
+namespace {
+
+// Others may go on reading, writing, renaming or deleting the files we use.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+HANDLE as_handle(NativeFile file) {
+  return reinterpret_cast<HANDLE>(file);
+}
+NativeFile as_native(HANDLE handle) {
+  return reinterpret_cast<NativeFile>(handle);
+}
+int last_error() {
+  return static_cast<int>(GetLastError());
+}
+
+}  // namespace
+
+std::optional<NativeFile> open_regular_file(const std::string& path) {
+  const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return std::nullopt;
+  }
+  // A name like CON or a named pipe opens a device, not a file on disk.
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    CloseHandle(handle);
+    return std::nullopt;
+  }
+  return as_native(handle);
+}
+
+IoResult read_at(NativeFile file, std::uint64_t offset, char* buffer, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>((offset + done) & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+    DWORD got = 0;
+    if (ReadFile(as_handle(file), buffer + done, static_cast<DWORD>(size - done), &got, &at) == 0) {
+      const int error = last_error();
+      return {done, error == ERROR_HANDLE_EOF ? 0 : error};
+    }
+    if (got == 0) {
+      break;
+    }
+    done += got;
+  }
+  return {done, 0};
+}
+
+CreateResult create_new_file(const std::string& path) {
+  // CREATE_NEW fails on anything at `path`, a link included.
+  const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const int error = last_error();
+    return {-1, error, error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS};
+  }
+  return {as_native(handle), 0, false};
+}
+
+int write_all(NativeFile file, const char* data, std::size_t size) {
+  while (size > 0) {
+    DWORD put = 0;
+    if (WriteFile(as_handle(file), data, static_cast<DWORD>(size), &put, nullptr) == 0) {
+      return last_error();
+    }
+    data += put;
+    size -= put;
+  }
+  return 0;
+}
+
+int close_file(NativeFile file) {
+  return CloseHandle(as_handle(file)) != 0 ? 0 : last_error();
+}
+
+int rename_replacing(const std::string& from, const std::string& to) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0 ? 0 : last_error();
+}
+
+void remove_file(const std::string& path) {
+  DeleteFileA(path.c_str());
+}
+
+std::string error_text(int error) {
+  char* text = nullptr;
+  const DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string message = length > 0 ? std::string(text, length) : "error " + std::to_string(error);
+  LocalFree(text);
+  // System messages end in ".\r\n"; the console line adds its own end.
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                              message.back() == ' ' || message.back() == '.')) {
+    message.pop_back();
+  }
+  return message;
+}
+
+unsigned long current_process_id() {
+  return GetCurrentProcessId();
+}
+
+}  // namespace tolvane
