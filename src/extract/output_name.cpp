@@ -1,5 +1,6 @@
 #include "extract/output_name.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 
@@ -33,12 +34,9 @@ bool equals_ignoring_ascii_case(std::string_view a, std::string_view b) {
 bool is_device_name(std::string_view name) {
   const std::size_t last = name.find_last_not_of(" .");
   const std::string_view stem = last == std::string_view::npos ? "" : name.substr(0, last + 1);
-  for (const std::string_view device : kDeviceNames) {
-    if (equals_ignoring_ascii_case(stem, device)) {
-      return true;
-    }
-  }
-  return false;
+  return std::any_of(kDeviceNames.begin(), kDeviceNames.end(), [stem](std::string_view device) {
+    return equals_ignoring_ascii_case(stem, device);
+  });
 }
 
 }  // namespace
