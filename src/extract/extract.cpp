@@ -1,5 +1,6 @@
 #include "extract/extract.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -8,6 +9,7 @@
 #include "extract/container.h"
 #include "extract/file_io.h"
 #include "extract/output_name.h"
+#include "extract/payload_copy.h"
 
 namespace tolvane {
 namespace {
@@ -42,35 +44,25 @@ TempFile create_temp_file(const std::string& output_dir) {
   return {-1, {}, created.error};
 }
 
-// Streams the payload, from kPayloadOffset to the end of the input, through
-// one block of kCopyBlockSize bytes. Returns 0 or the read or write error.
-int copy_payload(NativeFile input, NativeFile output) {
-  std::array<char, kCopyBlockSize> block;
-  std::uint64_t offset = kPayloadOffset;
-  for (;;) {
-    const IoResult got = read_at(input, offset, block.data(), block.size());
-    if (got.error != 0) {
-      return got.error;
-    }
-    if (got.bytes > 0) {
-      const int error = write_all(output, block.data(), got.bytes);
-      if (error != 0) {
-        return error;
-      }
-    }
-    if (got.bytes < block.size()) {
-      return 0;
-    }
-    offset += got.bytes;
-  }
-}
+// The file's first bytes: the header, which holds the magic at its end, and
+// the payload's first block, read in one go.
+using FirstRead = std::array<char, kPayloadOffset + kCopyBlockSize>;
 
-int write_payload(NativeFile input, const std::string& output_dir, const std::string& output_path) {
+// Writes the payload, of which `first` holds the header and the first
+// `first_size - kPayloadOffset` bytes, to `output_path` by way of a temporary
+// file. Returns 0 or the error that stopped it.
+int write_payload(NativeFile input, FirstRead& first, std::size_t first_size,
+                  const std::string& output_dir, const std::string& output_path) {
   const TempFile temp = create_temp_file(output_dir);
   if (temp.error != 0) {
     return temp.error;
   }
-  int error = copy_payload(input, temp.file);
+  char* const block = first.data() + kPayloadOffset;
+  int error = write_all(temp.file, block, first_size - kPayloadOffset);
+  // A short first read is the end of the file; after a full one, more may follow.
+  if (error == 0 && first_size == first.size()) {
+    error = copy_to_end(input, first.size(), temp.file, CopyMethod::kKernelWhereOffered, block);
+  }
   const int close_error = close_file(temp.file);
   if (error == 0) {
     error = close_error;
@@ -84,20 +76,22 @@ int write_payload(NativeFile input, const std::string& output_dir, const std::st
   return error;
 }
 
-ExtractResult extract_open_track(NativeFile input, const std::string& output_dir) {
-  std::array<char, kHeaderSize> header;
-  const IoResult got = read_at(input, 0, header.data(), header.size());
-  const std::string_view header_bytes(header.data(), got.bytes);
+ExtractResult extract_open_track(const InputFile& input, const std::string& output_dir) {
+  FirstRead first;
+  // Asking for no more than the file holds saves a read that would only find its end.
+  const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(first.size(), input.size));
+  const IoResult got = read_at(input.file, 0, first.data(), wanted);
+  const std::string_view header(first.data(), std::min(got.bytes, kHeaderSize));
   // The magic is checked before the name, and nothing is created until both pass.
-  if (got.error != 0 || !has_riff_magic(header_bytes)) {
+  if (got.error != 0 || !has_riff_magic(header)) {
     return {ExtractOutcome::kNoMusic, {}, {}};
   }
-  const std::optional<std::string> name = read_track_name(header_bytes);
+  const std::optional<std::string> name = read_track_name(header);
   if (!name) {
     return {ExtractOutcome::kNoMusic, {}, {}};
   }
   std::string output_path = join_path(output_dir, sanitize_track_name(*name) + ".wav");
-  const int error = write_payload(input, output_dir, output_path);
+  const int error = write_payload(input.file, first, got.bytes, output_dir, output_path);
   if (error != 0) {
     return {ExtractOutcome::kWriteFailed, std::move(output_path), error_text(error)};
   }
@@ -107,12 +101,12 @@ ExtractResult extract_open_track(NativeFile input, const std::string& output_dir
 }  // namespace
 
 ExtractResult extract_track(const std::string& input_path, const std::string& output_dir) {
-  const std::optional<NativeFile> input = open_regular_file(input_path);
+  const std::optional<InputFile> input = open_regular_file(input_path);
   if (!input) {
     return {ExtractOutcome::kNoMusic, {}, {}};
   }
   ExtractResult result = extract_open_track(*input, output_dir);
-  close_file(*input);
+  close_file(input->file);
   return result;
 }
 

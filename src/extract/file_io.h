@@ -41,15 +41,34 @@ struct CreateResult {
   bool already_exists;  // something, a link included, already stands at the path
 };
 
+struct InputFile {
+  NativeFile file;
+  std::uint64_t size;  // as it was when the file was opened
+};
+
 /// Opens `path` for reading, leaving others free to read and write it, if it
 /// is a regular file once links are followed. A FIFO, socket or device is
 /// refused without waiting on it and without reading from it. Returns nothing
 /// when the file is refused or cannot be opened.
-std::optional<NativeFile> open_regular_file(const std::string& path);
+std::optional<InputFile> open_regular_file(const std::string& path);
 
 /// Reads up to `size` bytes from `offset`. Fewer arrive only at the end of
 /// the file or when an error stops the read.
 IoResult read_at(NativeFile file, std::uint64_t offset, char* buffer, std::size_t size);
+
+/// Bytes the kernel copied, the error that stopped it (0: none), and whether
+/// it declined to go on, leaving the rest to be copied by reading and writing.
+struct KernelCopyResult {
+  std::uint64_t bytes;
+  int error;
+  bool declined;
+};
+
+/// Copies `input` from `offset` to its end onto the end of `output` inside
+/// the kernel, without passing the bytes through this process, where the
+/// system offers that (copy_file_range on Linux). Elsewhere, and wherever
+/// the kernel will not copy between these two files, declines at once.
+KernelCopyResult kernel_copy_to_end(NativeFile input, std::uint64_t offset, NativeFile output);
 
 /// Creates a new, empty file at `path` for writing. Fails when anything
 /// already stands there; never writes through an existing file or link.

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include "extract/file_io.h"
@@ -20,7 +21,7 @@ int as_fd(NativeFile file) {
 
 }  // namespace
 
-std::optional<NativeFile> open_regular_file(const std::string& path) {
+std::optional<InputFile> open_regular_file(const std::string& path) {
   // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; fstat then
   // refuses it. Checking the type of the open file, not the path, leaves no
   // gap in which the path could be swapped for something else.
@@ -33,7 +34,7 @@ std::optional<NativeFile> open_regular_file(const std::string& path) {
     ::close(fd);
     return std::nullopt;
   }
-  return fd;
+  return InputFile{fd, static_cast<std::uint64_t>(info.st_size)};
 }
 
 IoResult read_at(NativeFile file, std::uint64_t offset, char* buffer, std::size_t size) {
@@ -53,6 +54,45 @@ IoResult read_at(NativeFile file, std::uint64_t offset, char* buffer, std::size_
     done += static_cast<std::size_t>(got);
   }
   return {done, 0};
+}
+
+KernelCopyResult kernel_copy_to_end(NativeFile input, std::uint64_t offset, NativeFile output) {
+#if defined(__linux__)
+  // Asked for 1 GiB at a time; the kernel may copy less per call.
+  constexpr std::size_t kChunk = std::size_t{1} << 30;
+  auto from = static_cast<off64_t>(offset);
+  std::uint64_t done = 0;
+  for (;;) {
+    const ssize_t copied =
+        ::copy_file_range(as_fd(input), &from, as_fd(output), nullptr, kChunk, 0);
+    if (copied > 0) {
+      done += static_cast<std::uint64_t>(copied);
+      continue;
+    }
+    if (copied == 0) {
+      return {done, 0, false};
+    }
+    switch (errno) {
+      case EINTR:
+        continue;
+      // Not offered for these files or on this kernel: the caller copies the rest.
+      case EXDEV:
+      case EINVAL:
+      case ENOSYS:
+      case EOPNOTSUPP:
+      case EBADF:
+      case EPERM:
+        return {done, 0, true};
+      default:
+        return {done, errno, false};
+    }
+  }
+#else
+  (void)input;
+  (void)offset;
+  (void)output;
+  return {0, 0, true};
+#endif
 }
 
 CreateResult create_new_file(const std::string& path) {

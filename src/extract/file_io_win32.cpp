@@ -26,18 +26,19 @@ int last_error() {
 
 }  // namespace
 
-std::optional<NativeFile> open_regular_file(const std::string& path) {
+std::optional<InputFile> open_regular_file(const std::string& path) {
   const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     return std::nullopt;
   }
   // A name like CON or a named pipe opens a device, not a file on disk.
-  if (GetFileType(handle) != FILE_TYPE_DISK) {
+  LARGE_INTEGER size{};
+  if (GetFileType(handle) != FILE_TYPE_DISK || GetFileSizeEx(handle, &size) == 0) {
     CloseHandle(handle);
     return std::nullopt;
   }
-  return as_native(handle);
+  return InputFile{as_native(handle), static_cast<std::uint64_t>(size.QuadPart)};
 }
 
 IoResult read_at(NativeFile file, std::uint64_t offset, char* buffer, std::size_t size) {
@@ -57,6 +58,12 @@ IoResult read_at(NativeFile file, std::uint64_t offset, char* buffer, std::size_
     done += got;
   }
   return {done, 0};
+}
+
+// Windows copies whole files in the kernel, not ranges of one into another.
+KernelCopyResult kernel_copy_to_end(NativeFile /*input*/, std::uint64_t /*offset*/,
+                                    NativeFile /*output*/) {
+  return {0, 0, true};
 }
 
 CreateResult create_new_file(const std::string& path) {
