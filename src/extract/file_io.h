@@ -74,6 +74,16 @@ KernelCopyResult kernel_copy_to_end(NativeFile input, std::uint64_t offset, Nati
 /// already stands there; never writes through an existing file or link.
 CreateResult create_new_file(const std::string& path);
 
+/// Creates a file in `directory` that has no name, and so cannot be seen or
+/// opened by anyone, until link_file gives it one, where the system offers
+/// that (O_TMPFILE on Linux). Returns nothing where it does not, or when the
+/// file cannot be created; create_new_file then does the work.
+std::optional<NativeFile> create_unnamed_file(const std::string& directory);
+
+/// Gives `file`, made by create_unnamed_file, the name `path`. Fails, with
+/// already_exists, when anything, a link included, stands at `path`.
+CreateResult link_file(NativeFile file, const std::string& path);
+
 /// Writes all `size` bytes at the current end of `file`. Returns 0 or the error.
 int write_all(NativeFile file, const char* data, std::size_t size);
 

@@ -105,6 +105,31 @@ CreateResult create_new_file(const std::string& path) {
   return {fd, 0, false};
 }
 
+std::optional<NativeFile> create_unnamed_file(const std::string& directory) {
+#if defined(O_TMPFILE)
+  // The file gets its name through its entry in /proc/self/fd, so only
+  // offer it where that exists.
+  static const bool can_name = ::access("/proc/self/fd", X_OK) == 0;
+  if (can_name) {
+    const int fd = ::open(directory.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      return fd;
+    }
+  }
+#else
+  (void)directory;
+#endif
+  return std::nullopt;
+}
+
+CreateResult link_file(NativeFile file, const std::string& path) {
+  const std::string self = "/proc/self/fd/" + std::to_string(as_fd(file));
+  if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+    return {file, errno, errno == EEXIST};
+  }
+  return {file, 0, false};
+}
+
 int write_all(NativeFile file, const char* data, std::size_t size) {
   while (size > 0) {
     const ssize_t put = ::write(as_fd(file), data, size);

@@ -77,6 +77,15 @@ CreateResult create_new_file(const std::string& path) {
   return {as_native(handle), 0, false};
 }
 
+// Windows has no file without a name; outputs go by a temporary name instead.
+std::optional<NativeFile> create_unnamed_file(const std::string& /*directory*/) {
+  return std::nullopt;
+}
+
+CreateResult link_file(NativeFile file, const std::string& /*path*/) {
+  return {file, ERROR_NOT_SUPPORTED, false};
+}
+
 int write_all(NativeFile file, const char* data, std::size_t size) {
   while (size > 0) {
     DWORD put = 0;
