@@ -32,16 +32,18 @@ struct Workspace {
 };
 
 const Workspace& workspace() {
-  static const Workspace instance = [] {
+  // Never destroyed, so the exit handler below can still use it.
+  static const Workspace* const instance = [] {
     const fs::path top = fs::temp_directory_path() / ("tolvane-fuzz-" + std::to_string(::getpid()));
     fs::create_directories(top / "out");
-    (void)std::atexit([] {
-      std::error_code ignored;
-      fs::remove_all(workspace().input.parent_path(), ignored);
-    });
-    return Workspace{top / "in.bin", top / "out"};
+    return new Workspace{top / "in.bin", top / "out"};
   }();
-  return instance;
+  static const bool cleanup_registered = std::atexit([] {
+                                           std::error_code ignored;
+                                           fs::remove_all(instance->input.parent_path(), ignored);
+                                         }) == 0;
+  (void)cleanup_registered;
+  return *instance;
 }
 
 // The track name when `bytes` are a track container: "RIFF" at 272, and a
