@@ -210,6 +210,8 @@ def bench_tree(tool, scratch, tree, runs, verbose):
     set_aside(cp_out, trash, large)
     tool_median, cp_median = statistics.median(tool_times), statistics.median(cp_times)
     return {"tree": tree, "tool": tool_median, "cp": cp_median,
+            "tool_range": (min(tool_times), max(tool_times)),
+            "cp_range": (min(cp_times), max(cp_times)),
             "ratio": tool_median / cp_median, "peak_kib": peak, "files": len(outputs)}
 
 
@@ -242,11 +244,13 @@ def main():
     lines = [f"Benchmark of {os.path.basename(tool)} against `cp -r`, "
              f"{datetime.date.today().isoformat()}, {os.cpu_count()} cores, "
              f"median of {args.runs} alternating runs each after a warm-up.", "",
-             "| tree | tracks | tool (s) | cp -r (s) | tool/cp | tool peak RSS (KiB) |",
-             "|---|---|---|---|---|---|"]
+             "| tree | tracks | tool (s) | cp -r (s) | tool/cp | tool min-max (s) | cp min-max (s) "
+             "| tool peak RSS (KiB) |",
+             "|---|---|---|---|---|---|---|---|"]
     for r in results:
         lines.append(f"| {r['tree']} | {r['files']} | {r['tool']:.3f} | {r['cp']:.3f} | "
-                     f"{r['ratio']:.2f} | {r['peak_kib']} |")
+                     f"{r['ratio']:.2f} | {r['tool_range'][0]:.3f}-{r['tool_range'][1]:.3f} | "
+                     f"{r['cp_range'][0]:.3f}-{r['cp_range'][1]:.3f} | {r['peak_kib']} |")
     ratios = " ".join(f"{r['tree']}={r['ratio']:.2f}" for r in results)
     summary = f"ratio {ratios} peak_kib={max(r['peak_kib'] for r in results)}"
     lines += ["", summary]
