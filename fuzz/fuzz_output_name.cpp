@@ -18,8 +18,10 @@ bool is_refused(char c) {
          std::string_view(R"(/\:*?"<>|)").find(c) != std::string_view::npos;
 }
 
+// Up to the first dot, trailing spaces dropped: "CON.x" and "nul .txt" are devices.
 bool is_device_name(std::string_view name) {
-  while (!name.empty() && (name.back() == ' ' || name.back() == '.')) {
+  name = name.substr(0, name.find('.'));
+  while (!name.empty() && name.back() == ' ') {
     name.remove_suffix(1);
   }
   std::string upper(name);

@@ -20,12 +20,13 @@ TEST(SanitizeTrackName, ReplacesSeparatorsControlBytesAndRefusedCharacters) {
 
 TEST(SanitizeTrackName, PrefixesWindowsDeviceNamesInAnyCaseAndDress) {
   for (const char* device : {"CON", "prn", "Aux", "nul", "COM1", "com9", "LPT1", "lpt9", "CONIN$",
-                             "conout$", "CON.", "nul ", "COM1. .", "Aux..."}) {
+                             "conout$", "CON.", "nul ", "COM1. .", "Aux...", "CON.x",
+                             "nul .txt", "Com1.remix", "lpt9 . x.y"}) {
     SCOPED_TRACE(device);
     EXPECT_EQ(sanitize_track_name(device), std::string("_") + device);
   }
   for (const char* ordinary :
-       {"CONSOLE", "COM0", "COM10", "LPT", "NUL1", " CON", "CON.x", "xnul"}) {
+       {"CONSOLE", "COM0", "COM10", "LPT", "NUL1", " CON", "x.CON", "xnul", "CON_.x"}) {
     SCOPED_TRACE(ordinary);
     EXPECT_EQ(sanitize_track_name(ordinary), ordinary);
   }

@@ -30,10 +30,13 @@ bool equals_ignoring_ascii_case(std::string_view a, std::string_view b) {
   return true;
 }
 
-// Windows drops trailing spaces and dots when it resolves a name, so "CON. " is CON.
+// Windows takes a device name followed by an extension for the device
+// ("CON.x", "nul .txt"), and drops the spaces before the dot, so only the
+// part before the first dot counts, trailing spaces dropped.
 bool is_device_name(std::string_view name) {
-  const std::size_t last = name.find_last_not_of(" .");
-  const std::string_view stem = last == std::string_view::npos ? "" : name.substr(0, last + 1);
+  std::string_view stem = name.substr(0, name.find('.'));
+  const std::size_t last = stem.find_last_not_of(' ');
+  stem = last == std::string_view::npos ? "" : stem.substr(0, last + 1);
   return std::any_of(kDeviceNames.begin(), kDeviceNames.end(), [stem](std::string_view device) {
     return equals_ignoring_ascii_case(stem, device);
   });

@@ -8,9 +8,10 @@ namespace tolvane {
 /// Turns a track name from a container into a file name that stays inside the
 /// output directory and means the same on every platform: control bytes
 /// (0x01-0x1F) and / \ : * ? " < > | become '_', and a name that Windows would
-/// take for a device (CON, PRN, AUX, NUL, COM1-9, LPT1-9, CONIN$, CONOUT$, in
-/// any case, trailing spaces and dots ignored) gets a '_' in front. Every other
-/// byte is kept as it is; an empty name stays empty.
+/// take for a device gets a '_' in front: one whose part before the first dot,
+/// trailing spaces dropped, is CON, PRN, AUX, NUL, COM1-9, LPT1-9, CONIN$ or
+/// CONOUT$, in any case ("con", "CON.x", "nul .txt"). Every other byte is kept
+/// as it is; an empty name stays empty.
 std::string sanitize_track_name(std::string_view name);
 
 }  // namespace tolvane
