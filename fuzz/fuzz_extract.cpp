@@ -18,7 +18,7 @@
 #include <unistd.h>
 
 #include "extract/extract.h"
-#include "extract/file_io.h"
+#include "platform/file_io.h"
 #include "extract/output_name.h"
 #include "fuzz_check.h"
 

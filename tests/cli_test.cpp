@@ -1,10 +1,11 @@
 // The built executable, run as a user runs it: whole console output, byte for byte.
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "extract/file_io.h"
+#include "platform/file_io.h"
 #include "run_tool.h"
 #include "support.h"
 
@@ -22,6 +23,19 @@ std::string console(const std::string& text) {
 
 const std::string kBanner = "Tolvane Music Extractor 0.1\nBy Darnwick\n";
 const std::string kDone = "Extraction done!\nBy Darnwick.\n";
+
+// The whole console text of a run that printed `lines`, in the order in which
+// `out` holds them: the listing's order, which the file system decides.
+std::string console_in_listing_order(const std::string& out, std::vector<std::string> lines) {
+  const auto at = [&out](const std::string& line) { return out.find(console(line)); };
+  std::sort(lines.begin(), lines.end(),
+            [&at](const std::string& a, const std::string& b) { return at(a) < at(b); });
+  std::string text = kBanner;
+  for (const std::string& line : lines) {
+    text += line;
+  }
+  return console(text + kDone);
+}
 
 class CliTest : public testing::Test {
  protected:
@@ -56,12 +70,10 @@ TEST_F(CliTest, ExtractsATreeAndSaysSo) {
   const test::ToolRun result = run({in, scratch_.at("out")});
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(result.err, "");
-  const std::string a = "Extracted music from " + join_path(sub, "a.bin") + "\n";
-  const std::string b = "No music in " + join_path(sub, "b.bin") + " skipping file.\n";
-  // The two files may come in either order: the listing's, not ours.
-  if (result.out != console(kBanner + b + a + kDone)) {
-    EXPECT_EQ(result.out, console(kBanner + a + b + kDone));
-  }
+  EXPECT_EQ(result.out,
+            console_in_listing_order(
+                result.out, {"Extracted music from " + join_path(sub, "a.bin") + "\n",
+                             "No music in " + join_path(sub, "b.bin") + " skipping file.\n"}));
   EXPECT_EQ(test::read_file(scratch_.path() / "out" / "Theme.wav"), test::riff_payload(70000));
 }
 
@@ -75,6 +87,64 @@ TEST_F(CliTest, ClosingMessageTellsSuccessFromAnUnlistableInput) {
   EXPECT_EQ(missing.exit_status, 0);
   EXPECT_EQ(missing.out, console(kBanner + "Error while opening directory.\n"));
   EXPECT_EQ(missing.err, "");
+}
+
+// Folder names and track names that no ANSI code page spells, given as
+// arguments and shown on the console as they are (UTF-8 when redirected), and
+// track names that Windows would take for a device even with an extension:
+// the same .wav names on every platform.
+TEST_F(CliTest, UnicodePathsAndDeviceLikeNames) {
+  const test::fs::path top = scratch_.path() / test::fs::u8path("入力");
+  const test::fs::path out = scratch_.path() / test::fs::u8path("出力");
+  test::fs::create_directories(top / test::fs::u8path("日本語"));
+  test::fs::create_directories(top / test::fs::u8path("Müsik"));
+  test::fs::create_directories(out);
+  const std::vector<std::pair<std::string, std::string>> files = {{"日本語/a.bin", "ü-utf8"},
+                                                                  {"Müsik/ü.bin", "CON.x"},
+                                                                  {"Müsik/n.bin", "nul .txt"},
+                                                                  {"Müsik/c.bin", "Com1.remix"}};
+  std::vector<std::string> lines;
+  for (const auto& [file, track] : files) {
+    test::write_file(top / test::fs::u8path(file),
+                     test::make_container(track, test::riff_payload(9)));
+    const test::fs::path relative = test::fs::u8path(file);
+    lines.push_back("Extracted music from " +
+                    join_path(join_path(scratch_.at(top), relative.parent_path().u8string()),
+                              relative.filename().u8string()) +
+                    "\n");
+  }
+
+  const test::ToolRun result = run({scratch_.at(top), scratch_.at(out)});
+  EXPECT_EQ(result.out, console_in_listing_order(result.out, lines));
+  EXPECT_EQ(result.err, "");
+  std::vector<std::string> written;
+  for (const auto& entry : test::fs::directory_iterator(out)) {
+    written.push_back(entry.path().filename().u8string());
+    EXPECT_EQ(test::read_file(entry.path()), test::riff_payload(9));
+  }
+  std::sort(written.begin(), written.end());
+  EXPECT_EQ(written, (std::vector<std::string>{"_CON.x.wav", "_Com1.remix.wav", "_nul .txt.wav",
+                                               "ü-utf8.wav"}));
+}
+
+// Paths far past Windows' 260 characters, in and out.
+TEST_F(CliTest, DeepTreeIntoADeepOutputDirectory) {
+  std::string in = scratch_.at("in");
+  std::string out = scratch_.at("out");
+  for (int level = 0; level < 30; ++level) {
+    in = join_path(in, "directory" + std::to_string(100 + level));
+    out = join_path(out, "output" + std::to_string(100 + level));
+  }
+  test::fs::create_directories(test::fs::u8path(in));
+  test::fs::create_directories(test::fs::u8path(out));
+  ASSERT_GT(out.size(), 300U);
+  const std::string file = join_path(in, "deep.bin");
+  test::write_file(test::fs::u8path(file), test::make_container("Deep", test::riff_payload(40000)));
+
+  const test::ToolRun result = run({scratch_.at("in"), out});
+  EXPECT_EQ(result.out, console(kBanner + "Extracted music from " + file + "\n" + kDone));
+  EXPECT_EQ(test::read_file(test::fs::u8path(join_path(out, "Deep.wav"))),
+            test::riff_payload(40000));
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "scan/dir_listing.h"
+#include "platform/dir_listing.h"
 
 namespace tolvane::fake {
 

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "platform/win32_text.h"
 #include "run_tool.h"
 #include "support.h"
 
@@ -28,7 +29,7 @@ std::string quoted(const std::string& word) {
 
 HANDLE create_inheritable(const std::string& path) {
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+  return CreateFileW(to_wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                      FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
@@ -42,15 +43,16 @@ ToolRun run_tool(const std::string& tool, const std::vector<std::string>& args,
   for (const std::string& arg : args) {
     command += " " + quoted(arg);
   }
-  STARTUPINFOA startup{};
+  std::wstring wide_command = to_wide(command);
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdOutput = create_inheritable(out_file);
   startup.hStdError = create_inheritable(err_file);
   PROCESS_INFORMATION process{};
   DWORD exit_code = static_cast<DWORD>(-1);
-  if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                     &process) != 0) {
+  if (CreateProcessW(nullptr, wide_command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                     &startup, &process) != 0) {
     WaitForSingleObject(process.hProcess, INFINITE);
     GetExitCodeProcess(process.hProcess, &exit_code);
     CloseHandle(process.hThread);
@@ -58,9 +60,10 @@ ToolRun run_tool(const std::string& tool, const std::vector<std::string>& args,
   }
   CloseHandle(startup.hStdOutput);
   CloseHandle(startup.hStdError);
-  ToolRun run{static_cast<int>(exit_code), read_file(out_file), read_file(err_file)};
-  fs::remove(out_file);
-  fs::remove(err_file);
+  ToolRun run{static_cast<int>(exit_code), read_file(fs::u8path(out_file)),
+              read_file(fs::u8path(err_file))};
+  fs::remove(fs::u8path(out_file));
+  fs::remove(fs::u8path(err_file));
   return run;
 }
 

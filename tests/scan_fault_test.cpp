@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "extract/file_io.h"
+#include "platform/file_io.h"
 #include "fake_dir_listing.h"
 #include "scan/scan.h"
 #include "support.h"

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "extract/file_io.h"
+#include "platform/file_io.h"
 #include "support.h"
 
 namespace tolvane {

@@ -21,8 +21,9 @@ class ScratchDir {
   ScratchDir& operator=(const ScratchDir&) = delete;
 
   const fs::path& path() const { return path_; }
-  /// `relative` under the scratch directory, as the tool's narrow string.
-  std::string at(const fs::path& relative) const { return (path_ / relative).string(); }
+  /// `relative` under the scratch directory, as the tool's narrow string
+  /// (UTF-8 on Windows).
+  std::string at(const fs::path& relative) const { return (path_ / relative).u8string(); }
 
  private:
   fs::path path_;

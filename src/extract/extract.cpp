@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "extract/container.h"
-#include "extract/file_io.h"
+#include "platform/file_io.h"
 #include "extract/output_name.h"
 #include "extract/payload_copy.h"
 
@@ -135,7 +135,7 @@ ExtractResult extract_open_track(const InputFile& input, const std::string& outp
   if (!name) {
     return {ExtractOutcome::kNoMusic, {}, {}};
   }
-  std::string output_path = join_path(output_dir, sanitize_track_name(*name) + ".wav");
+  std::string output_path = join_path(output_dir, sanitize_track_name(track_name_text(*name)) + ".wav");
   const int error = write_payload(input.file, first, got.bytes, output_dir, output_path);
   if (error != 0) {
     return {ExtractOutcome::kWriteFailed, std::move(output_path), error_text(error)};

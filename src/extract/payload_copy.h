@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "extract/file_io.h"
+#include "platform/file_io.h"
 
 namespace tolvane {
 

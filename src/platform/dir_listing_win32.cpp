@@ -1,12 +1,13 @@
 #include <windows.h>
 
-#include "scan/dir_listing.h"
+#include "platform/dir_listing.h"
+#include "platform/win32_text.h"
 
 namespace tolvane {
 
 struct DirListing {
   HANDLE find;            // INVALID_HANDLE_VALUE for a directory with no entries at all
-  WIN32_FIND_DATAA data;  // the entry FindFirstFileA delivered, until it is handed out
+  WIN32_FIND_DATAW data;  // the entry FindFirstFileW delivered, until it is handed out
   bool first_pending;
   DWORD end_error;
 };
@@ -17,9 +18,9 @@ namespace {
 // those of the directory they lead to.
 std::optional<DirIdentity> identity_of(const std::string& directory) {
   // FILE_FLAG_BACKUP_SEMANTICS is what lets CreateFile open a directory.
-  const HANDLE handle =
-      CreateFileA(directory.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE handle = CreateFileW(system_path(directory).c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     return std::nullopt;
   }
@@ -42,7 +43,7 @@ OpenedListing open_listing(const std::string& directory) {
   }
   const std::string pattern = directory + "\\*.*";
   auto* listing = new DirListing{INVALID_HANDLE_VALUE, {}, true, ERROR_NO_MORE_FILES};
-  listing->find = FindFirstFileA(pattern.c_str(), &listing->data);
+  listing->find = FindFirstFileW(system_path(pattern).c_str(), &listing->data);
   if (listing->find == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     // The root of an empty drive has no "." or "..", so nothing matches at
@@ -61,13 +62,14 @@ std::optional<DirEntry> next_entry(DirListing* listing) {
     listing->first_pending = false;
   } else if (listing->find == INVALID_HANDLE_VALUE) {
     return std::nullopt;
-  } else if (FindNextFileA(listing->find, &listing->data) == 0) {
+  } else if (FindNextFileW(listing->find, &listing->data) == 0) {
     // Read here rather than after FindClose: nothing can change it in between.
     listing->end_error = GetLastError();
     return std::nullopt;
   }
   const bool is_directory = (listing->data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  return DirEntry{listing->data.cFileName, is_directory ? EntryKind::kDirectory : EntryKind::kFile};
+  return DirEntry{to_utf8(listing->data.cFileName),
+                  is_directory ? EntryKind::kDirectory : EntryKind::kFile};
 }
 
 int close_listing(DirListing* listing) {

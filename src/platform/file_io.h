@@ -1,13 +1,15 @@
-// The file operations the extraction needs, one source file per platform
-// (file_io_posix.cpp, file_io_win32.cpp). Paths are narrow strings, passed to
-// the system as they are. Error codes are the system's own (errno, or
-// GetLastError on Windows); 0 means no error.
+// The file operations the scan and the extraction need, one source file per
+// platform (file_io_posix.cpp, file_io_win32.cpp). Paths are narrow strings:
+// bytes passed to the system as they are on POSIX; UTF-8 on Windows, handed
+// to the wide calls (in extended-length form when they are long). Error codes
+// are the system's own (errno, or GetLastError on Windows); 0 means no error.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tolvane {
 
@@ -100,6 +102,11 @@ void remove_file(const std::string& path);
 
 /// The system's text for `error`, for console lines.
 std::string error_text(int error);
+
+/// A track name from a container, `raw` bytes, as text of the tool's paths:
+/// on Windows, the bytes read as UTF-8 where they are UTF-8 and as the ANSI
+/// code page's text otherwise, in UTF-8; elsewhere the bytes as they are.
+std::string track_name_text(std::string_view raw);
 
 /// This process's id, to keep the temporary files of concurrent runs apart.
 unsigned long current_process_id();

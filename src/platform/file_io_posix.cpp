@@ -6,7 +6,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-#include "extract/file_io.h"
+#include "platform/file_io.h"
 
 namespace tolvane {
 
@@ -161,6 +161,10 @@ void remove_file(const std::string& path) {
 
 std::string error_text(int error) {
   return std::strerror(error);
+}
+
+std::string track_name_text(std::string_view raw) {
+  return std::string(raw);
 }
 
 unsigned long current_process_id() {

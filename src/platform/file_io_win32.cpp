@@ -2,7 +2,8 @@
 
 #include <windows.h>
 
-#include "extract/file_io.h"
+#include "platform/file_io.h"
+#include "platform/win32_text.h"
 
 namespace tolvane {
 
@@ -27,8 +28,8 @@ int last_error() {
 }  // namespace
 
 std::optional<InputFile> open_regular_file(const std::string& path) {
-  const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  const HANDLE handle = CreateFileW(system_path(path).c_str(), GENERIC_READ, kShareAll, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     return std::nullopt;
   }
@@ -68,8 +69,8 @@ KernelCopyResult kernel_copy_to_end(NativeFile /*input*/, std::uint64_t /*offset
 
 CreateResult create_new_file(const std::string& path) {
   // CREATE_NEW fails on anything at `path`, a link included.
-  const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE handle = CreateFileW(system_path(path).c_str(), GENERIC_WRITE, kShareAll, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const int error = last_error();
     return {-1, error, error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS};
@@ -103,19 +104,23 @@ int close_file(NativeFile file) {
 }
 
 int rename_replacing(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0 ? 0 : last_error();
+  return MoveFileExW(system_path(from).c_str(), system_path(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING) != 0
+             ? 0
+             : last_error();
 }
 
 void remove_file(const std::string& path) {
-  DeleteFileA(path.c_str());
+  DeleteFileW(system_path(path).c_str());
 }
 
 std::string error_text(int error) {
-  char* text = nullptr;
-  const DWORD length = FormatMessageA(
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string message = length > 0 ? std::string(text, length) : "error " + std::to_string(error);
+      nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string message =
+      length > 0 ? to_utf8(std::wstring_view(text, length)) : "error " + std::to_string(error);
   LocalFree(text);
   // System messages end in ".\r\n"; the console line adds its own end.
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
@@ -123,6 +128,20 @@ std::string error_text(int error) {
     message.pop_back();
   }
   return message;
+}
+
+std::string track_name_text(std::string_view raw) {
+  const auto size = static_cast<int>(raw.size());
+  if (size == 0 ||
+      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, raw.data(), size, nullptr, 0) > 0) {
+    return std::string(raw);
+  }
+  // Not UTF-8: the bytes are text of the system's ANSI code page, as they
+  // were to a program that wrote them there.
+  const int length = MultiByteToWideChar(CP_ACP, 0, raw.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, raw.data(), size, wide.data(), length);
+  return to_utf8(wide);
 }
 
 unsigned long current_process_id() {

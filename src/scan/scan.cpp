@@ -1,12 +1,12 @@
 #include "scan/scan.h"
 
-#include <iostream>
 #include <set>
 #include <string_view>
 
 #include "extract/extract.h"
-#include "extract/file_io.h"
-#include "scan/dir_listing.h"
+#include "platform/file_io.h"
+#include "platform/console.h"
+#include "platform/dir_listing.h"
 
 namespace tolvane {
 namespace {
@@ -19,7 +19,7 @@ struct ScanSettings {
 
 // Every line goes out as soon as its file is done, so a long run shows progress.
 void print_line(const std::string& line) {
-  std::cout << line << std::flush;
+  print(line);
 }
 
 std::string_view extension_text(std::string_view name) {

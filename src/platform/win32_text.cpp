@@ -1,0 +1,67 @@
+#include "platform/win32_text.h"
+
+#include <windows.h>
+
+namespace tolvane {
+namespace {
+
+bool starts_with(std::wstring_view text, std::wstring_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+}  // namespace
+
+std::wstring to_wide(std::string_view utf8) {
+  if (utf8.empty()) {
+    return {};
+  }
+  const int size = static_cast<int>(utf8.size());
+  const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), length);
+  return wide;
+}
+
+std::string to_utf8(std::wstring_view wide) {
+  if (wide.empty()) {
+    return {};
+  }
+  const int size = static_cast<int>(wide.size());
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), length, nullptr, nullptr);
+  return utf8;
+}
+
+std::wstring extended_length_path(std::wstring_view full_path) {
+  if (starts_with(full_path, L"\\\\?\\") || starts_with(full_path, L"\\\\.\\")) {
+    return std::wstring(full_path);
+  }
+  if (starts_with(full_path, L"\\\\")) {
+    return L"\\\\?\\UNC\\" + std::wstring(full_path.substr(2));
+  }
+  return L"\\\\?\\" + std::wstring(full_path);
+}
+
+std::wstring system_path(const std::string& path) {
+  std::wstring wide = to_wide(path);
+  if (wide.size() < kPlainPathLimit || starts_with(wide, L"\\\\?\\")) {
+    return wide;
+  }
+  // GetFullPathNameW also folds "." and ".." and doubled separators, which
+  // the extended form would otherwise take literally.
+  const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) {
+    return wide;
+  }
+  std::wstring full(needed, L'\0');
+  const DWORD length = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+  if (length == 0 || length >= needed) {
+    return wide;
+  }
+  full.resize(length);
+  return extended_length_path(full);
+}
+
+}  // namespace tolvane
