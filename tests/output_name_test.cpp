@@ -19,9 +19,9 @@ TEST(SanitizeTrackName, ReplacesSeparatorsControlBytesAndRefusedCharacters) {
 }
 
 TEST(SanitizeTrackName, PrefixesWindowsDeviceNamesInAnyCaseAndDress) {
-  for (const char* device : {"CON", "prn", "Aux", "nul", "COM1", "com9", "LPT1", "lpt9", "CONIN$",
-                             "conout$", "CON.", "nul ", "COM1. .", "Aux...", "CON.x",
-                             "nul .txt", "Com1.remix", "lpt9 . x.y"}) {
+  for (const char* device :
+       {"CON", "prn", "Aux", "nul", "COM1", "com9", "LPT1", "lpt9", "CONIN$", "conout$", "CON.",
+        "nul ", "COM1. .", "Aux...", "CON.x", "nul .txt", "Com1.remix", "lpt9 . x.y"}) {
     SCOPED_TRACE(device);
     EXPECT_EQ(sanitize_track_name(device), std::string("_") + device);
   }

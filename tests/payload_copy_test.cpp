@@ -1,48 +1,62 @@
 #include "extract/payload_copy.h"
 
 #include <algorithm>
-#include <array>
+#include <cstdlib>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
-#include "extract/container.h"
 #include "support.h"
 
 namespace tolvane {
 namespace {
 
-// Both ways of moving the payload: the kernel's copy (where the system
-// offers one) with its block fallback, and the block loop alone.
-TEST(CopyToEnd, EitherMethodAppendsEveryByteFromTheOffsetOn) {
+// Appends every byte from the offset on, for payloads around the edges of
+// the blocks, into a staged output that then takes its name.
+TEST(CopyToEnd, AppendsEveryByteFromTheOffsetOn) {
   test::ScratchDir scratch;
-  std::array<char, kCopyBlockSize> block{};
-  int case_number = 0;
-  for (const CopyMethod method : {CopyMethod::kKernelWhereOffered, CopyMethod::kBlocksOnly}) {
-    for (const std::size_t size : {0, 1, 31999, 32000, 32001, 100000, 250001}) {
-      for (const std::size_t offset : {0, 272, 32272}) {
-        SCOPED_TRACE(testing::Message() << "method " << static_cast<int>(method) << ", size "
-                                        << size << ", offset " << offset);
-        const std::string content =
-            test::riff_payload(std::max<std::size_t>(size, 4)).substr(0, size);
-        const std::string in = scratch.at("in" + std::to_string(case_number));
-        const std::string out = scratch.at("out" + std::to_string(case_number));
-        ++case_number;
-        test::write_file(in, content);
-
-        const std::optional<InputFile> input = open_regular_file(in);
-        ASSERT_TRUE(input.has_value());
-        const CreateResult output = create_new_file(out);
-        ASSERT_EQ(output.error, 0);
-        ASSERT_EQ(write_all(output.file, "prefix", 6), 0);
-        EXPECT_EQ(copy_to_end(input->file, offset, output.file, method, block.data()), 0);
-        EXPECT_EQ(close_file(output.file), 0);
-        close_file(input->file);
-        EXPECT_EQ(test::read_file(out), "prefix" + content.substr(std::min(offset, size)));
-      }
+  constexpr std::size_t kBlock = 1000;
+  std::vector<char> buffer(kBlock);
+  for (const std::size_t size : {0, 1, 999, 1000, 1001, 3000, 32272, 100001}) {
+    for (const std::size_t offset : {0, 272, 1272}) {
+      SCOPED_TRACE(testing::Message() << "size " << size << ", offset " << offset);
+      const std::string content =
+          test::riff_payload(std::max<std::size_t>(size, 4)).substr(0, size);
+      test::write_file(scratch.path() / "in", content);
+      const std::optional<InputFile> input = open_regular_file(scratch.at("in"));
+      ASSERT_TRUE(input.has_value());
+      StagedOutput output = StagedFile::create(scratch.path().u8string());
+      ASSERT_EQ(output.error, 0);
+      ASSERT_EQ(write_all(output.file.file(), "prefix", 6), 0);
+      EXPECT_EQ(copy_to_end(input->file, offset, output.file.file(), buffer.data(), kBlock), 0);
+      close_file(input->file);
+      EXPECT_EQ(output.file.publish(scratch.at("out")), 0);
+      EXPECT_EQ(test::read_file(scratch.path() / "out"),
+                "prefix" + content.substr(std::min(offset, size)));
     }
   }
+  EXPECT_EQ(test::list_names(scratch.path()), (std::vector<std::string>{"in", "out"}));
+}
+
+// A run killed mid-copy leaves no temporary file behind.
+TEST(StagedFile, VanishesWhenTheProcessDiesBeforePublishing) {
+  // A fixed directory, not a ScratchDir's random one: on Windows the child
+  // that dies runs the test from its start again, and must stage in the same
+  // place.
+  const test::fs::path directory = test::fs::temp_directory_path() / "tolvane-staged-file-test";
+  test::fs::remove_all(directory);
+  test::fs::create_directory(directory);
+  EXPECT_EXIT(
+      {
+        StagedOutput staged = StagedFile::create(directory.u8string());
+        (void)write_all(staged.file.file(), "partial", 7);
+        std::_Exit(staged.error == 0 ? 3 : 4);
+      },
+      testing::ExitedWithCode(3), "");
+  EXPECT_TRUE(test::list_names(directory).empty());
+  test::fs::remove_all(directory);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/file_io.h"
+
 namespace tolvane {
 
 enum class ExtractOutcome {
@@ -16,14 +18,30 @@ struct ExtractResult {
   std::string reason;       // the system's text for the failure, for kWriteFailed
 };
 
-/// Copies the RIFF payload of the track container at `input_path` into
-/// `output_dir`, in a .wav file named after the track (made safe by
-/// sanitize_track_name). The payload is written to a file in `output_dir`
-/// that has no name yet, or a temporary one, and takes the .wav's name only
-/// once it is whole, so a failure leaves no partial file and an earlier .wav
-/// of that name as it was. A file
-/// that is not a track container never creates or touches any output. The
-/// output directory must exist; it is never created.
+/// A track checked and copied, but not yet under its name. `result` tells
+/// what publish_track will report; for kExtracted, `staged` holds the whole
+/// payload, waiting to take the name `result.output_path`.
+struct PreparedTrack {
+  ExtractResult result;
+  StagedFile staged;
+};
+
+/// Checks whether `input_path` is a track container and, if it is, copies
+/// its RIFF payload into a staged output in `output_dir` (see StagedFile),
+/// to be named after the track, made safe by sanitize_track_name, plus
+/// ".wav". Touches no name in `output_dir`, so calls for different files may
+/// run on several threads at once. A file that is not a track container
+/// creates nothing.
+PreparedTrack prepare_track(const std::string& input_path, const std::string& output_dir);
+
+/// Gives a prepared track its name: a free name is taken, an earlier track of
+/// the same name is replaced whole. A failure leaves no partial file and an
+/// earlier .wav of that name as it was. Tracks are published in the order in
+/// which a later one should win.
+ExtractResult publish_track(PreparedTrack track);
+
+/// Prepares and publishes the track of `input_path` at once. The output
+/// directory must exist; it is never created.
 ExtractResult extract_track(const std::string& input_path, const std::string& output_dir);
 
 }  // namespace tolvane

@@ -1,6 +1,7 @@
 #include <cstdio>
 
-// clang-format off: shellapi.h needs windows.h before it.
+// shellapi.h needs windows.h before it.
+// clang-format off
 #include <windows.h>
 #include <shellapi.h>
 // clang-format on

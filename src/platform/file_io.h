@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace tolvane {
 
@@ -37,12 +38,6 @@ struct IoResult {
   int error;
 };
 
-struct CreateResult {
-  NativeFile file;
-  int error;            // 0 when `file` is open
-  bool already_exists;  // something, a link included, already stands at the path
-};
-
 struct InputFile {
   NativeFile file;
   std::uint64_t size;  // as it was when the file was opened
@@ -58,34 +53,6 @@ std::optional<InputFile> open_regular_file(const std::string& path);
 /// the file or when an error stops the read.
 IoResult read_at(NativeFile file, std::uint64_t offset, char* buffer, std::size_t size);
 
-/// Bytes the kernel copied, the error that stopped it (0: none), and whether
-/// it declined to go on, leaving the rest to be copied by reading and writing.
-struct KernelCopyResult {
-  std::uint64_t bytes;
-  int error;
-  bool declined;
-};
-
-/// Copies `input` from `offset` to its end onto the end of `output` inside
-/// the kernel, without passing the bytes through this process, where the
-/// system offers that (copy_file_range on Linux). Elsewhere, and wherever
-/// the kernel will not copy between these two files, declines at once.
-KernelCopyResult kernel_copy_to_end(NativeFile input, std::uint64_t offset, NativeFile output);
-
-/// Creates a new, empty file at `path` for writing. Fails when anything
-/// already stands there; never writes through an existing file or link.
-CreateResult create_new_file(const std::string& path);
-
-/// Creates a file in `directory` that has no name, and so cannot be seen or
-/// opened by anyone, until link_file gives it one, where the system offers
-/// that (O_TMPFILE on Linux). Returns nothing where it does not, or when the
-/// file cannot be created; create_new_file then does the work.
-std::optional<NativeFile> create_unnamed_file(const std::string& directory);
-
-/// Gives `file`, made by create_unnamed_file, the name `path`. Fails, with
-/// already_exists, when anything, a link included, stands at `path`.
-CreateResult link_file(NativeFile file, const std::string& path);
-
 /// Writes all `size` bytes at the current end of `file`. Returns 0 or the error.
 int write_all(NativeFile file, const char* data, std::size_t size);
 
@@ -93,12 +60,64 @@ int write_all(NativeFile file, const char* data, std::size_t size);
 /// error included).
 int close_file(NativeFile file);
 
-/// Renames the file `from` to `to`, replacing a file or link at `to` (the
-/// link itself, never its target). Returns 0 or the error.
-int rename_replacing(const std::string& from, const std::string& to);
+/// An output file that exists under its final name only once it is whole.
+/// It is made in the output directory with no name that anyone could open
+/// (Linux: O_TMPFILE) or under a temporary name that begins with a dot and
+/// does not end in .wav (Windows, and Linux file systems without O_TMPFILE),
+/// written, then published under its name or discarded. On Linux with
+/// O_TMPFILE, and on Windows where the file is marked for deletion until it is
+/// published, a process that dies before publishing leaves nothing behind.
+struct StagedOutput;
 
-/// Removes the file at `path`, if it can.
-void remove_file(const std::string& path);
+class StagedFile {
+ public:
+  /// Stages a new, empty file in `directory`.
+  static StagedOutput create(const std::string& directory);
+
+  StagedFile() = default;
+  StagedFile(StagedFile&& other) noexcept { *this = std::move(other); }
+  StagedFile& operator=(StagedFile&& other) noexcept {
+    if (this != &other) {
+      discard();
+      file_ = other.release();
+      directory_ = std::move(other.directory_);
+      temp_path_ = std::exchange(other.temp_path_, {});
+    }
+    return *this;
+  }
+  StagedFile(const StagedFile&) = delete;
+  StagedFile& operator=(const StagedFile&) = delete;
+  /// Discards the file unless it was published.
+  ~StagedFile() { discard(); }
+
+  bool is_open() const { return file_ != kNoFile; }
+  /// The open file, to be written through write_all.
+  NativeFile file() const { return file_; }
+
+  /// Gives the whole file the name `path` and closes it: a free name is
+  /// taken, and a file or link already at `path` is replaced (the link
+  /// itself, never its target). Returns 0, or the error; then the file is
+  /// discarded and whatever stood at `path` stays as it was.
+  int publish(const std::string& path);
+
+  /// Closes and removes the file.
+  void discard();
+
+ private:
+  static constexpr NativeFile kNoFile = -1;
+  StagedFile(NativeFile file, std::string directory, std::string temp_path)
+      : file_(file), directory_(std::move(directory)), temp_path_(std::move(temp_path)) {}
+  NativeFile release() { return std::exchange(file_, kNoFile); }
+
+  NativeFile file_ = kNoFile;
+  std::string directory_;
+  std::string temp_path_;  // empty while the file has no name
+};
+
+struct StagedOutput {
+  StagedFile file;  // open exactly when error is 0
+  int error;
+};
 
 /// The system's text for `error`, for console lines.
 std::string error_text(int error);
@@ -107,8 +126,5 @@ std::string error_text(int error);
 /// on Windows, the bytes read as UTF-8 where they are UTF-8 and as the ANSI
 /// code page's text otherwise, in UTF-8; elsewhere the bytes as they are.
 std::string track_name_text(std::string_view raw);
-
-/// This process's id, to keep the temporary files of concurrent runs apart.
-unsigned long current_process_id();
 
 }  // namespace tolvane

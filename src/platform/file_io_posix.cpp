@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "platform/file_io.h"
+#include "platform/temp_name.h"
 
 namespace tolvane {
 
@@ -56,80 +57,6 @@ IoResult read_at(NativeFile file, std::uint64_t offset, char* buffer, std::size_
   return {done, 0};
 }
 
-KernelCopyResult kernel_copy_to_end(NativeFile input, std::uint64_t offset, NativeFile output) {
-#if defined(__linux__)
-  // Asked for 1 GiB at a time; the kernel may copy less per call.
-  constexpr std::size_t kChunk = std::size_t{1} << 30;
-  auto from = static_cast<off64_t>(offset);
-  std::uint64_t done = 0;
-  for (;;) {
-    const ssize_t copied =
-        ::copy_file_range(as_fd(input), &from, as_fd(output), nullptr, kChunk, 0);
-    if (copied > 0) {
-      done += static_cast<std::uint64_t>(copied);
-      continue;
-    }
-    if (copied == 0) {
-      return {done, 0, false};
-    }
-    switch (errno) {
-      case EINTR:
-        continue;
-      // Not offered for these files or on this kernel: the caller copies the rest.
-      case EXDEV:
-      case EINVAL:
-      case ENOSYS:
-      case EOPNOTSUPP:
-      case EBADF:
-      case EPERM:
-        return {done, 0, true};
-      default:
-        return {done, errno, false};
-    }
-  }
-#else
-  (void)input;
-  (void)offset;
-  (void)output;
-  return {0, 0, true};
-#endif
-}
-
-CreateResult create_new_file(const std::string& path) {
-  // O_EXCL also fails on a link at `path`, dangling or not, so nothing is
-  // ever written through one.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    return {-1, errno, errno == EEXIST};
-  }
-  return {fd, 0, false};
-}
-
-std::optional<NativeFile> create_unnamed_file(const std::string& directory) {
-#if defined(O_TMPFILE)
-  // The file gets its name through its entry in /proc/self/fd, so only
-  // offer it where that exists.
-  static const bool can_name = ::access("/proc/self/fd", X_OK) == 0;
-  if (can_name) {
-    const int fd = ::open(directory.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      return fd;
-    }
-  }
-#else
-  (void)directory;
-#endif
-  return std::nullopt;
-}
-
-CreateResult link_file(NativeFile file, const std::string& path) {
-  const std::string self = "/proc/self/fd/" + std::to_string(as_fd(file));
-  if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-    return {file, errno, errno == EEXIST};
-  }
-  return {file, 0, false};
-}
-
 int write_all(NativeFile file, const char* data, std::size_t size) {
   while (size > 0) {
     const ssize_t put = ::write(as_fd(file), data, size);
@@ -151,14 +78,6 @@ int close_file(NativeFile file) {
   return ::close(as_fd(file)) == 0 || errno == EINTR ? 0 : errno;
 }
 
-int rename_replacing(const std::string& from, const std::string& to) {
-  return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
-}
-
-void remove_file(const std::string& path) {
-  ::unlink(path.c_str());
-}
-
 std::string error_text(int error) {
   return std::strerror(error);
 }
@@ -167,8 +86,110 @@ std::string track_name_text(std::string_view raw) {
   return std::string(raw);
 }
 
-unsigned long current_process_id() {
-  return static_cast<unsigned long>(::getpid());
+namespace {
+
+// Names the open `fd` as `path` through its entry in /proc/self/fd. Returns
+// 0, EEXIST when anything, a link included, stands at `path`, or the error.
+int link_fd(int fd, const std::string& path) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0
+                                                                                          : errno;
+}
+
+// Finds a free temporary name in `directory` and has `take` claim it: `take`
+// creates or links a file at the path it is given and returns 0, EEXIST when
+// something already stands there, or another error.
+template <typename Take>
+int claim_temp_name(const std::string& directory, Take take, std::string& path) {
+  int error = EEXIST;
+  for (int attempt = 0; attempt < kTempAttempts && error == EEXIST; ++attempt) {
+    path = temp_file_path(directory, static_cast<unsigned long>(::getpid()));
+    error = take(path);
+  }
+  if (error != 0) {
+    path.clear();
+  }
+  return error;
+}
+
+}  // namespace
+
+StagedOutput StagedFile::create(const std::string& directory) {
+  // An empty directory would join to a path at the root of the file system.
+  if (directory.empty()) {
+    return {{}, ENOENT};
+  }
+#if defined(O_TMPFILE)
+  // The file gets its name through its entry in /proc/self/fd, so only
+  // offer it where that exists.
+  static const bool can_name = ::access("/proc/self/fd", X_OK) == 0;
+  if (can_name) {
+    const int fd = ::open(directory.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      return {StagedFile(fd, directory, {}), 0};
+    }
+  }
+#endif
+  int fd = -1;
+  std::string path;
+  // O_EXCL also fails on a link at the path, dangling or not, so nothing is
+  // ever written through one.
+  const int error = claim_temp_name(
+      directory,
+      [&fd](const std::string& candidate) {
+        fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+        return fd >= 0 ? 0 : errno;
+      },
+      path);
+  if (error != 0) {
+    return {{}, error};
+  }
+  return {StagedFile(fd, directory, std::move(path)), 0};
+}
+
+int StagedFile::publish(const std::string& path) {
+  if (temp_path_.empty()) {
+    // A file without a name takes a free name at once; a name already in
+    // use (an earlier track, or a link) is replaced by way of a temporary name.
+    const int linked = link_fd(as_fd(file_), path);
+    if (linked == 0) {
+      const int close_error = close_file(release());
+      if (close_error != 0) {
+        ::unlink(path.c_str());  // nothing stood there before
+      }
+      return close_error;
+    }
+    const int error =
+        linked != EEXIST
+            ? linked
+            : claim_temp_name(
+                  directory_,
+                  [this](const std::string& candidate) { return link_fd(as_fd(file_), candidate); },
+                  temp_path_);
+    if (error != 0) {
+      discard();
+      return error;
+    }
+  }
+  int error = close_file(release());
+  if (error == 0 && ::rename(temp_path_.c_str(), path.c_str()) != 0) {
+    error = errno;
+  }
+  if (error != 0) {
+    ::unlink(temp_path_.c_str());
+  }
+  temp_path_.clear();
+  return error;
+}
+
+void StagedFile::discard() {
+  if (file_ != kNoFile) {
+    close_file(release());  // a file without a name is gone once closed
+  }
+  if (!temp_path_.empty()) {
+    ::unlink(temp_path_.c_str());
+    temp_path_.clear();
+  }
 }
 
 }  // namespace tolvane

@@ -1,8 +1,11 @@
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
 #include "platform/file_io.h"
+#include "platform/temp_name.h"
 #include "platform/win32_text.h"
 
 namespace tolvane {
@@ -61,32 +64,6 @@ IoResult read_at(NativeFile file, std::uint64_t offset, char* buffer, std::size_
   return {done, 0};
 }
 
-// Windows copies whole files in the kernel, not ranges of one into another.
-KernelCopyResult kernel_copy_to_end(NativeFile /*input*/, std::uint64_t /*offset*/,
-                                    NativeFile /*output*/) {
-  return {0, 0, true};
-}
-
-CreateResult create_new_file(const std::string& path) {
-  // CREATE_NEW fails on anything at `path`, a link included.
-  const HANDLE handle = CreateFileW(system_path(path).c_str(), GENERIC_WRITE, kShareAll, nullptr,
-                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    const int error = last_error();
-    return {-1, error, error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS};
-  }
-  return {as_native(handle), 0, false};
-}
-
-// Windows has no file without a name; outputs go by a temporary name instead.
-std::optional<NativeFile> create_unnamed_file(const std::string& /*directory*/) {
-  return std::nullopt;
-}
-
-CreateResult link_file(NativeFile file, const std::string& /*path*/) {
-  return {file, ERROR_NOT_SUPPORTED, false};
-}
-
 int write_all(NativeFile file, const char* data, std::size_t size) {
   while (size > 0) {
     DWORD put = 0;
@@ -101,17 +78,6 @@ int write_all(NativeFile file, const char* data, std::size_t size) {
 
 int close_file(NativeFile file) {
   return CloseHandle(as_handle(file)) != 0 ? 0 : last_error();
-}
-
-int rename_replacing(const std::string& from, const std::string& to) {
-  return MoveFileExW(system_path(from).c_str(), system_path(to).c_str(),
-                     MOVEFILE_REPLACE_EXISTING) != 0
-             ? 0
-             : last_error();
-}
-
-void remove_file(const std::string& path) {
-  DeleteFileW(system_path(path).c_str());
 }
 
 std::string error_text(int error) {
@@ -144,8 +110,82 @@ std::string track_name_text(std::string_view raw) {
   return to_utf8(wide);
 }
 
-unsigned long current_process_id() {
-  return GetCurrentProcessId();
+namespace {
+
+// Marks the open file to be deleted when its last handle closes, or clears
+// that mark; so a process that dies mid-copy leaves no temporary file.
+bool set_delete_on_close(HANDLE file, bool remove) {
+  FILE_DISPOSITION_INFO disposition{static_cast<BOOLEAN>(remove ? TRUE : FALSE)};
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) !=
+         0;
+}
+
+// Renames the open `file` to `path`, replacing a file or link there.
+int rename_open_file(HANDLE file, const std::string& path) {
+  const std::wstring target = system_path(path);
+  const std::size_t name_bytes = target.size() * sizeof(wchar_t);
+  std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + name_bytes);
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = TRUE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = static_cast<DWORD>(name_bytes);
+  std::memcpy(rename->FileName, target.data(), name_bytes);
+  return SetFileInformationByHandle(file, FileRenameInfo, rename,
+                                    static_cast<DWORD>(buffer.size())) != 0
+             ? 0
+             : last_error();
+}
+
+}  // namespace
+
+// Windows has no file without a name: the output gets a temporary one, and is
+// marked for deletion until it is published.
+StagedOutput StagedFile::create(const std::string& directory) {
+  // An empty directory would make the path "\name": the current drive's root.
+  if (directory.empty()) {
+    return {{}, ERROR_PATH_NOT_FOUND};
+  }
+  int error = ERROR_FILE_EXISTS;
+  for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
+    std::string path = temp_file_path(directory, GetCurrentProcessId());
+    // CREATE_NEW fails on anything at the path, a link included.
+    const HANDLE file = CreateFileW(system_path(path).c_str(), GENERIC_WRITE | DELETE, kShareAll,
+                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      set_delete_on_close(file, true);
+      return {StagedFile(as_native(file), directory, std::move(path)), 0};
+    }
+    error = last_error();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+      break;
+    }
+  }
+  return {{}, error};
+}
+
+int StagedFile::publish(const std::string& path) {
+  const HANDLE file = as_handle(file_);
+  set_delete_on_close(file, false);
+  const int error = rename_open_file(file, path);
+  if (error != 0) {
+    discard();
+    return error;
+  }
+  temp_path_.clear();
+  // CloseHandle reports no delayed write errors; WriteFile already did.
+  close_file(release());
+  return 0;
+}
+
+void StagedFile::discard() {
+  if (file_ != kNoFile) {
+    set_delete_on_close(as_handle(file_), true);
+    close_file(release());
+  }
+  if (!temp_path_.empty()) {
+    DeleteFileW(system_path(temp_path_).c_str());  // where the mark could not be set
+    temp_path_.clear();
+  }
 }
 
 }  // namespace tolvane
