@@ -95,7 +95,7 @@ std::string scan_as_nobody(const fs::path& in, const fs::path& out, bool* walk_e
     if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
       ::_exit(2);
     }
-    const int result = scan_directory(in.string(), "bin", out.string(), true);
+    const int result = scan_directory(in.string(), "bin", out.string(), true, 2);
     std::cout << std::flush;
     ::_exit(result == 0 ? 0 : 1);
   }

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/file_io.h"
 #include "fake_dir_listing.h"
+#include "platform/file_io.h"
 #include "scan/scan.h"
 #include "support.h"
 
@@ -39,11 +39,14 @@ std::string no_music(const std::string& path) {
 
 class ScanFaultTest : public testing::Test {
  protected:
-  ScanFaultTest() : in_("in"), sub_(join_path(in_, "sub")), deep_(join_path(sub_, "deep")) {
+  // The listed directories are fakes; files, where a test writes them, are real.
+  ScanFaultTest()
+      : in_(scratch_.at("in")), sub_(join_path(in_, "sub")), deep_(join_path(sub_, "deep")) {
     fake::reset();
   }
   ~ScanFaultTest() override { EXPECT_EQ(fake::listings_opened, fake::listings_closed); }
 
+  test::ScratchDir scratch_;
   const std::string in_, sub_, deep_;
 };
 
@@ -52,13 +55,30 @@ TEST_F(ScanFaultTest, AListingErrorClimbsThroughEveryLevelAndEndsTheWalk) {
       listing({{"z.bin", kFile}, {".", kDir}, {"sub", kDir}, {"after.bin", kFile}});
   fake::directories[sub_] = listing({{"a.bin", kFile}, {"deep", kDir}, {"b.bin", kFile}});
   fake::directories[deep_] = listing({{"c.bin", kFile}}, 1117);
+  // A large track first, so that it is still being copied when the error comes.
+  const std::vector<std::pair<std::string, std::size_t>> files = {
+      {join_path(in_, "z.bin"), 3000000},
+      {join_path(sub_, "a.bin"), 10},
+      {join_path(deep_, "c.bin"), 10},
+      {join_path(in_, "after.bin"), 10}};
+  for (const auto& [file, size] : files) {
+    test::fs::create_directories(test::fs::u8path(file).parent_path());
+    test::write_file(
+        test::fs::u8path(file),
+        test::make_container(test::fs::u8path(file).stem().u8string(), test::riff_payload(size)));
+  }
+  test::fs::create_directories(scratch_.path() / "out");
 
   int result = 0;
-  const std::string output = test::scan_output(in_, "out", true, &result);
+  const std::string output = test::scan_output(in_, scratch_.at("out"), true, &result, 4);
   EXPECT_EQ(result, 1117);
-  // In the listing's own order, and nothing after the failed listing.
-  EXPECT_EQ(output, no_music(join_path(in_, "z.bin")) + no_music(join_path(sub_, "a.bin")) +
-                        no_music(join_path(deep_, "c.bin")));
+  // Every file offered before the failed listing ends finishes, in the
+  // listing's own order, and nothing after it is offered.
+  EXPECT_EQ(output, "Extracted music from " + files[0].first + "\n" + "Extracted music from " +
+                        files[1].first + "\n" + "Extracted music from " + files[2].first + "\n");
+  EXPECT_EQ(test::list_names(scratch_.path() / "out"),
+            (std::vector<std::string>{"a.wav", "c.wav", "z.wav"}));
+  EXPECT_EQ(test::read_file(scratch_.path() / "out" / "z.wav"), test::riff_payload(3000000));
   EXPECT_EQ(fake::listings_opened, 3);
 }
 

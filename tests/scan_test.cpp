@@ -103,5 +103,46 @@ TEST_F(ScanTest, AFailedWriteGetsItsLineAndTheWalkGoesOn) {
                                join_path(missing, "Two.wav") + ": " + reason + "\n"));
 }
 
+// Workers finish files in any order; the console and the output directory
+// must not show it. Many tracks of one name, large ones among small ones, a
+// track whose name is blocked by a directory, and files that are no track:
+// every run must print what one worker prints and leave the same files.
+TEST_F(ScanTest, ManyWorkersPrintAndPublishExactlyAsOne) {
+  for (int i = 0; i < 120; ++i) {
+    const path file = path("d" + std::to_string(i % 3)) / ("f" + std::to_string(i) + ".bin");
+    const std::string payload = test::riff_payload(i % 10 == 0 ? 300000 + i : 40 + i);
+    const char* track = i % 4 == 0 ? "Same" : (i == 50 ? "Blocked" : "");
+    test::fs::create_directories(scratch_.path() / "in" / file.parent_path());
+    test::write_file(scratch_.path() / "in" / file,
+                     i % 7 == 3
+                         ? std::string("no track")
+                         : test::make_container(*track ? track : "t" + std::to_string(i), payload));
+  }
+  const auto run = [this](unsigned workers) {
+    const path out = scratch_.path() / ("out" + std::to_string(workers));
+    test::fs::create_directories(out / "Blocked.wav");
+    std::string console = test::scan_output(in(), out.string(), true, nullptr, workers);
+    std::vector<std::string> files;
+    for (const std::string& name : test::list_names(out)) {
+      files.push_back(name + ":" +
+                      std::to_string(test::fs::is_directory(out / name)
+                                         ? 0
+                                         : test::read_file(out / name).size()));
+    }
+    // The console names the output directory; make the runs comparable.
+    for (std::size_t at; (at = console.find(out.string())) != std::string::npos;) {
+      console.replace(at, out.string().size(), "OUT");
+    }
+    return std::make_pair(console, files);
+  };
+  const auto one = run(1);
+  ASSERT_NE(one.first.find("Could not write music from"), std::string::npos);
+  ASSERT_NE(one.first.find("No music in"), std::string::npos);
+  for (const unsigned workers : {2U, 8U, 16U}) {
+    SCOPED_TRACE(workers);
+    EXPECT_EQ(run(workers), one);
+  }
+}
+
 }  // namespace
 }  // namespace tolvane

@@ -83,9 +83,9 @@ std::vector<std::string> sorted_lines(const std::string& text) {
 }
 
 std::string scan_output(const std::string& input_dir, const std::string& output_dir, bool recurse,
-                        int* result) {
+                        int* result, unsigned workers) {
   testing::internal::CaptureStdout();
-  const int code = scan_directory(input_dir, "bin", output_dir, recurse);
+  const int code = scan_directory(input_dir, "bin", output_dir, recurse, workers);
   if (result != nullptr) {
     *result = code;
   }

@@ -50,8 +50,8 @@ std::vector<std::string> list_names(const fs::path& directory);
 /// whose order the file system decides.
 std::vector<std::string> sorted_lines(const std::string& text);
 
-/// Runs scan_directory for "bin" and returns what it printed.
+/// Runs scan_directory for "bin" with `workers` threads and returns what it printed.
 std::string scan_output(const std::string& input_dir, const std::string& output_dir,
-                        bool recurse = true, int* result = nullptr);
+                        bool recurse = true, int* result = nullptr, unsigned workers = 4);
 
 }  // namespace tolvane::test

@@ -1,26 +1,30 @@
 #include "scan/scan.h"
 
+#include <memory>
 #include <set>
 #include <string_view>
+#include <utility>
 
 #include "extract/extract.h"
-#include "platform/file_io.h"
 #include "platform/console.h"
 #include "platform/dir_listing.h"
+#include "platform/file_io.h"
+#include "scan/ordered_pool.h"
 
 namespace tolvane {
 namespace {
+
+// Files in flight per worker: enough that no worker waits for the walk or
+// for a slow file before it, few enough that open files and staged outputs
+// stay a small, fixed number however large the tree.
+constexpr std::size_t kSlotsPerWorker = 4;
 
 struct ScanSettings {
   const std::string& extension;
   const std::string& output_dir;
   bool recurse;
+  OrderedPool& pool;
 };
-
-// Every line goes out as soon as its file is done, so a long run shows progress.
-void print_line(const std::string& line) {
-  print(line);
-}
 
 std::string_view extension_text(std::string_view name) {
   const std::size_t dot = name.rfind('.');
@@ -30,16 +34,38 @@ std::string_view extension_text(std::string_view name) {
 void report(const std::string& path, const ExtractResult& result) {
   switch (result.outcome) {
     case ExtractOutcome::kExtracted:
-      print_line("Extracted music from " + path + "\n");
+      print("Extracted music from " + path + "\n");
       break;
     case ExtractOutcome::kNoMusic:
-      print_line("No music in " + path + " skipping file.\n");
+      print("No music in " + path + " skipping file.\n");
       break;
     case ExtractOutcome::kWriteFailed:
-      print_line("Could not write music from " + path + " to " + result.output_path + ": " +
-                 result.reason + "\n");
+      print("Could not write music from " + path + " to " + result.output_path + ": " +
+            result.reason + "\n");
       break;
   }
+}
+
+// Prints `line` in its place among the files' lines: after every file offered
+// before it.
+void print_in_order(OrderedPool& pool, std::string line) {
+  pool.submit(
+      [line = std::move(line)]() -> OrderedPool::Finish { return [line] { print(line); }; });
+}
+
+// Extracts the file at `path` on a worker; its track is published, and its
+// line printed, in the order the walk offered the files, so a later track of
+// a name replaces an earlier one and every line shows as soon as it and those
+// before it are done.
+void offer(const std::string& path, EntryKind kind, const ScanSettings& settings) {
+  settings.pool.submit([path, kind, output_dir = settings.output_dir]() -> OrderedPool::Finish {
+    // FIFOs, sockets and devices are never opened: reading one could block
+    // the run or never end.
+    auto track = std::make_shared<PreparedTrack>(
+        kind == EntryKind::kFile ? prepare_track(path, output_dir)
+                                 : PreparedTrack{{ExtractOutcome::kNoMusic, {}, {}}, {}});
+    return [path, track] { report(path, publish_track(std::move(*track))); };
+  });
 }
 
 int walk(DirListing* listing, const std::string& directory, const ScanSettings& settings,
@@ -49,7 +75,7 @@ int walk_subdirectory(const std::string& path, const ScanSettings& settings,
                       std::set<DirIdentity>& walked) {
   const OpenedListing opened = open_listing(path);
   if (opened.listing == nullptr) {
-    print_line("Could not open directory " + path + " skipping directory.\n");
+    print_in_order(settings.pool, "Could not open directory " + path + " skipping directory.\n");
     return 0;
   }
   // A directory met again through a link (a cycle, or two links to one
@@ -82,11 +108,7 @@ int walk(DirListing* listing, const std::string& directory, const ScanSettings& 
         result = walk_subdirectory(path, settings, walked);
       }
     } else if (extension_text(entry->name) == settings.extension) {
-      // FIFOs, sockets and devices are never opened: reading one could block
-      // the run or never end.
-      report(path, entry->kind == EntryKind::kFile
-                       ? extract_track(path, settings.output_dir)
-                       : ExtractResult{ExtractOutcome::kNoMusic, {}, {}});
+      offer(path, entry->kind, settings);
     }
   }
   const int end_error = close_listing(listing);
@@ -96,7 +118,7 @@ int walk(DirListing* listing, const std::string& directory, const ScanSettings& 
 }  // namespace
 
 int scan_directory(const std::string& directory, const std::string& extension,
-                   const std::string& output_dir, bool recurse) {
+                   const std::string& output_dir, bool recurse, unsigned workers) {
   const OpenedListing top = open_listing(directory);
   if (top.listing == nullptr) {
     return top.error;
@@ -105,7 +127,10 @@ int scan_directory(const std::string& directory, const std::string& extension,
   if (top.identity) {
     walked.insert(*top.identity);
   }
-  return walk(top.listing, directory, ScanSettings{extension, output_dir, recurse}, walked);
+  // The pool finishes every file offered before it goes, also when a listing
+  // error stops the walk.
+  OrderedPool pool(workers, kSlotsPerWorker * workers);
+  return walk(top.listing, directory, ScanSettings{extension, output_dir, recurse, pool}, walked);
 }
 
 }  // namespace tolvane

@@ -1,0 +1,63 @@
+// The tool's only threads. The walk hands each job to the pool, in the
+// order in which it meets the files; workers run the jobs in any order, and
+// one finishing thread runs what each job hands back (publishing its track,
+// printing its line) strictly in that same order, like a reorder buffer. The
+// walk and the extraction stay single-threaded code that never sees a lock.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace tolvane {
+
+class OrderedPool {
+ public:
+  /// What finishes a job, on the finishing thread.
+  using Finish = std::function<void()>;
+  /// A job, run on a worker; what it returns finishes it.
+  using Job = std::function<Finish()>;
+
+  /// Starts `workers` (at least one) worker threads and the finishing thread.
+  /// At most `slots` jobs are in flight at once: handed in but not finished.
+  OrderedPool(unsigned workers, std::size_t slots);
+  /// Finishes every job handed in, then stops the threads.
+  ~OrderedPool();
+  OrderedPool(const OrderedPool&) = delete;
+  OrderedPool& operator=(const OrderedPool&) = delete;
+
+  /// Hands `job` to the workers. Its Finish runs after that of every job
+  /// handed in before it, as soon as it and they are done. Waits while all
+  /// slots are in flight.
+  void submit(Job job);
+
+  /// Waits until every job handed in so far has finished.
+  void wait_all();
+
+ private:
+  struct Slot {
+    Job job;
+    Finish finish;
+    bool done = false;
+  };
+
+  void work();
+  void finish_in_order();
+
+  std::mutex mutex_;
+  std::condition_variable job_ready_;   // for workers: a job to take, or stop
+  std::condition_variable job_done_;    // for the finisher: the next job is done, or stop
+  std::condition_variable slot_freed_;  // for submit and wait_all: a job finished
+  std::vector<Slot> ring_;              // job number n lives in ring_[n % size]
+  std::uint64_t submitted_ = 0;         // jobs handed in
+  std::uint64_t taken_ = 0;             // jobs a worker has started
+  std::uint64_t finished_ = 0;          // jobs finished, in order
+  bool stopping_ = false;
+  std::vector<std::thread> threads_;
+};
+
+}  // namespace tolvane
