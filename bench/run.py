@@ -2,15 +2,24 @@
 """Times tolvanemusicextract against `cp -r` of the same input tree.
 
     python3 bench/run.py [--runs N] [--scratch DIR] [--trees a,b] [--tool PATH]
+    python3 bench/run.py --curve [--runs N] [--scratch DIR]
 
 Builds the tool (preset default) unless --tool is given, generates four
 trees in a scratch directory on the repository's file system (the same
 random key every time, so every run sees the same bytes), and for each tree
 runs the tool and `cp -r` alternately, N times each after one warm-up run of
 each, removing the outputs and syncing before every run so both start from
-the same cache and disk state. Reports the median wall time of each, their
-ratio, and the tool's peak resident memory; writes the table to
-bench/results.md and ends with one summary line.
+the same cache and disk state. The tree cold-many-small is many-small with
+the page cache dropped before every run of either side, as a user meets a
+game's data the first time (needs root; skipped with a message otherwise).
+Reports the median wall time of each, their ratio, and the tool's peak
+resident memory; writes the table to bench/results.md and ends with one
+summary line.
+
+--curve instead times one walk with 1, 2, 4, 8 and 16 extraction workers
+(bench/worker_curve.cpp, the tool's own walk with the number of workers as
+an argument) on many-small and few-large, warm and cold, and writes the
+table to bench/workers.md.
 """
 
 import argparse
@@ -91,6 +100,30 @@ def make_mixed(top, rng):
 
 TREES = {"many-small": make_many_small, "few-large": make_few_large,
          "deep": make_deep, "mixed": make_mixed}
+COLD_PREFIX = "cold-"
+CURVE_WORKERS = (1, 2, 4, 8, 16)
+
+
+def can_drop_caches():
+    return os.access("/proc/sys/vm/drop_caches", os.W_OK)
+
+
+def drop_caches():
+    """Empties the page cache, dentries and inodes, so the next run reads from disk."""
+    os.sync()
+    with open("/proc/sys/vm/drop_caches", "w") as f:
+        f.write("3\n")
+
+
+def generated_tree(scratch, tree):
+    """The path of `tree`, generated on first use."""
+    top = os.path.join(scratch, tree)
+    marker = os.path.join(scratch, tree + ".done")
+    if not os.path.exists(marker):
+        shutil.rmtree(top, ignore_errors=True)
+        TREES[tree](top, random.Random(f"{RANDOM_KEY}-{tree}"))
+        open(marker, "w").close()
+    return top
 
 
 def expected_outputs(top):
@@ -178,24 +211,25 @@ def verify(tree, out, sample):
 
 
 def bench_tree(tool, scratch, tree, runs, verbose):
-    top = os.path.join(scratch, tree)
-    marker = os.path.join(scratch, tree + ".done")
-    if not os.path.exists(marker):
-        shutil.rmtree(top, ignore_errors=True)
-        TREES[tree](top, random.Random(f"{RANDOM_KEY}-{tree}"))
-        open(marker, "w").close()
+    cold = tree.startswith(COLD_PREFIX)
+    source = tree[len(COLD_PREFIX):] if cold else tree
+    top = generated_tree(scratch, source)
     tool_out, cp_out = os.path.join(scratch, "out-tool"), os.path.join(scratch, "out-cp")
     trash = os.path.join(scratch, "trash")
-    large = tree == "few-large"
+    large = source == "few-large"
     tool_times, cp_times, peak = [], [], 0
     for run in range(runs + 1):  # run 0 warms the cache and is not counted
         set_aside(tool_out, trash, large)
         os.mkdir(tool_out)
+        if cold:
+            drop_caches()
         elapsed, rss = timed([tool, top, tool_out], scratch)
         peak = max(peak, rss)
         if run:
             tool_times.append(elapsed)
         set_aside(cp_out, trash, large)
+        if cold:
+            drop_caches()
         elapsed, _ = timed(["cp", "-r", top, cp_out], scratch)
         if run:
             cp_times.append(elapsed)
@@ -215,29 +249,80 @@ def bench_tree(tool, scratch, tree, runs, verbose):
             "ratio": tool_median / cp_median, "peak_kib": peak, "files": len(outputs)}
 
 
+def build(target):
+    subprocess.run(["cmake", "--preset", "default"], cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", "--preset", "default", "--target", target],
+                   cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
+    return os.path.join(ROOT, "build", "default", target)
+
+
+def curve(scratch, runs):
+    """Median seconds of one walk for each number of workers, warm and cold."""
+    driver = build("worker_curve")
+    out, trash = os.path.join(scratch, "out-tool"), os.path.join(scratch, "trash")
+    lines = [f"Time of one walk against the number of extraction workers, "
+             f"{datetime.date.today().isoformat()}, {os.cpu_count()} cores, median of {runs} runs "
+             f"after a warm-up (bench/run.py --curve).", "",
+             "| tree | " + " | ".join(f"{w} workers (s)" for w in CURVE_WORKERS) + " |",
+             "|---|" + "---|" * len(CURVE_WORKERS)]
+    variants = [("many-small", False), ("few-large", False)]
+    if can_drop_caches():
+        variants += [("many-small", True), ("few-large", True)]
+    else:
+        print("cold runs skipped: dropping the page cache needs root", file=sys.stderr)
+    for tree, cold in variants:
+        top = generated_tree(scratch, tree)
+        medians = []
+        for workers in CURVE_WORKERS:
+            times = []
+            for run in range(runs + 1):
+                set_aside(out, trash, tree == "few-large")
+                os.mkdir(out)
+                if cold:
+                    drop_caches()
+                elapsed, _ = timed([driver, str(workers), top, out], scratch)
+                if run:
+                    times.append(elapsed)
+            medians.append(statistics.median(times))
+            print(f"{'cold ' if cold else ''}{tree}, {workers} workers: {medians[-1]:.3f} s", flush=True)
+        lines.append(f"| {'cold ' if cold else ''}{tree} | " +
+                     " | ".join(f"{m:.3f}" for m in medians) + " |")
+    set_aside(out, trash, True)
+    shutil.rmtree(trash, ignore_errors=True)
+    text = "\n".join(lines) + "\n"
+    print(text, end="")
+    with open(os.path.join(ROOT, "bench", "workers.md"), "w") as f:
+        f.write(text)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--runs", type=int, default=7)
     parser.add_argument("--scratch", default=os.path.join(ROOT, "bench", "scratch"))
-    parser.add_argument("--trees", default=",".join(TREES))
+    parser.add_argument("--trees", default=",".join(list(TREES) + [COLD_PREFIX + "many-small"]))
     parser.add_argument("--tool")
+    parser.add_argument("--curve", action="store_true",
+                        help="time the walk against the number of workers instead")
     parser.add_argument("--verbose", action="store_true", help="print every run's time")
     args = parser.parse_args()
 
-    tool = args.tool
-    if tool is None:
-        subprocess.run(["cmake", "--preset", "default"], cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
-        subprocess.run(["cmake", "--build", "--preset", "default", "--target", "tolvanemusicextract"],
-                       cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
-        tool = os.path.join(ROOT, "build", "default", "tolvanemusicextract")
     os.makedirs(args.scratch, exist_ok=True)
     trash = os.path.join(args.scratch, "trash")
     shutil.rmtree(trash, ignore_errors=True)
     for leftover in ("out-tool", "out-cp"):
         shutil.rmtree(os.path.join(args.scratch, leftover), ignore_errors=True)
+    if args.curve:
+        curve(args.scratch, args.runs)
+        return
+    tool = args.tool or build("tolvanemusicextract")
 
     results = []
     for tree in args.trees.split(","):
+        if tree.startswith(COLD_PREFIX) and not can_drop_caches():
+            print(f"{tree}: skipped, dropping the page cache needs root "
+                  "(write access to /proc/sys/vm/drop_caches)", flush=True)
+            results.append({"tree": tree, "skipped": True})
+            continue
         print(f"{tree}: ...", flush=True)
         results.append(bench_tree(os.path.abspath(tool), args.scratch, tree, args.runs, args.verbose))
 
@@ -248,11 +333,15 @@ def main():
              "| tool peak RSS (KiB) |",
              "|---|---|---|---|---|---|---|---|"]
     for r in results:
+        if r.get("skipped"):
+            lines.append(f"| {r['tree']} | skipped: dropping the page cache needs root |||||||")
+            continue
         lines.append(f"| {r['tree']} | {r['files']} | {r['tool']:.3f} | {r['cp']:.3f} | "
                      f"{r['ratio']:.2f} | {r['tool_range'][0]:.3f}-{r['tool_range'][1]:.3f} | "
                      f"{r['cp_range'][0]:.3f}-{r['cp_range'][1]:.3f} | {r['peak_kib']} |")
-    ratios = " ".join(f"{r['tree']}={r['ratio']:.2f}" for r in results)
-    summary = f"ratio {ratios} peak_kib={max(r['peak_kib'] for r in results)}"
+    ratios = " ".join(f"{r['tree']}=skipped" if r.get("skipped") else f"{r['tree']}={r['ratio']:.2f}"
+                      for r in results)
+    summary = f"ratio {ratios} peak_kib={max(r.get('peak_kib', 0) for r in results)}"
     lines += ["", summary]
     text = "\n".join(lines) + "\n"
     print(text, end="")
