@@ -28,7 +28,13 @@ OrderedPool::~OrderedPool() {
 
 void OrderedPool::submit(Job job) {
   std::unique_lock<std::mutex> lock(mutex_);
-  slot_freed_.wait(lock, [this] { return submitted_ - finished_ < ring_.size(); });
+  if (submitted_ - finished_ == ring_.size()) {
+    // Waits until half the slots are free rather than one, so that the walk
+    // and the finishing thread do not wake each other for every file.
+    ++waiting_for_slots_;
+    slot_freed_.wait(lock, [this] { return submitted_ - finished_ <= ring_.size() / 2; });
+    --waiting_for_slots_;
+  }
   Slot& slot = ring_[submitted_ % ring_.size()];
   slot.job = std::move(job);
   slot.done = false;
@@ -39,7 +45,9 @@ void OrderedPool::submit(Job job) {
 
 void OrderedPool::wait_all() {
   std::unique_lock<std::mutex> lock(mutex_);
+  ++waiting_for_slots_;
   slot_freed_.wait(lock, [this] { return finished_ == submitted_; });
+  --waiting_for_slots_;
 }
 
 void OrderedPool::work() {
@@ -51,14 +59,18 @@ void OrderedPool::work() {
     }
     // A slot is not reused before its job has finished, so it stays put
     // while the job runs without the lock.
-    Slot& slot = ring_[taken_++ % ring_.size()];
+    const std::uint64_t number = taken_++;
+    Slot& slot = ring_[number % ring_.size()];
     Job job = std::move(slot.job);
     lock.unlock();
     Finish finish = job();
     lock.lock();
     slot.finish = std::move(finish);
     slot.done = true;
-    job_done_.notify_one();
+    // Only the next job in order can let the finishing thread go on.
+    if (number == finished_) {
+      job_done_.notify_one();
+    }
   }
 }
 
@@ -81,7 +93,10 @@ void OrderedPool::finish_in_order() {
     lock.lock();
     slot.done = false;
     ++finished_;
-    slot_freed_.notify_all();
+    if (waiting_for_slots_ > 0 &&
+        (submitted_ - finished_ <= ring_.size() / 2 || finished_ == submitted_)) {
+      slot_freed_.notify_all();
+    }
   }
 }
 

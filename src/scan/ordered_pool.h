@@ -56,6 +56,7 @@ class OrderedPool {
   std::uint64_t submitted_ = 0;         // jobs handed in
   std::uint64_t taken_ = 0;             // jobs a worker has started
   std::uint64_t finished_ = 0;          // jobs finished, in order
+  int waiting_for_slots_ = 0;           // threads in submit or wait_all, waiting
   bool stopping_ = false;
   std::vector<std::thread> threads_;
 };
