@@ -30,7 +30,10 @@ TEST(CopyToEnd, AppendsEveryByteFromTheOffsetOn) {
       StagedOutput output = StagedFile::create(scratch.path().u8string());
       ASSERT_EQ(output.error, 0);
       ASSERT_EQ(write_all(output.file.file(), "prefix", 6), 0);
-      EXPECT_EQ(copy_to_end(input->file, offset, output.file.file(), buffer.data(), kBlock), 0);
+      const CopyResult copied =
+          copy_to_end(input->file, offset, output.file.file(), buffer.data(), kBlock);
+      EXPECT_EQ(copied.error, 0);
+      EXPECT_EQ(copied.bytes, size - std::min(offset, size));
       close_file(input->file);
       EXPECT_EQ(output.file.publish(scratch.at("out")), 0);
       EXPECT_EQ(test::read_file(scratch.path() / "out"),

@@ -56,6 +56,10 @@ IoResult read_at(NativeFile file, std::uint64_t offset, char* buffer, std::size_
 /// Writes all `size` bytes at the current end of `file`. Returns 0 or the error.
 int write_all(NativeFile file, const char* data, std::size_t size);
 
+/// Sets the size of `file`, open for writing: cut, or extended with zeros.
+/// Returns 0 or the error.
+int set_file_size(NativeFile file, std::uint64_t size);
+
 /// Closes `file`. Returns 0 or the error the close reported (a delayed write
 /// error included).
 int close_file(NativeFile file);

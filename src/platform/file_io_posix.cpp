@@ -72,6 +72,10 @@ int write_all(NativeFile file, const char* data, std::size_t size) {
   return 0;
 }
 
+int set_file_size(NativeFile file, std::uint64_t size) {
+  return ::ftruncate(as_fd(file), static_cast<off_t>(size)) == 0 ? 0 : errno;
+}
+
 int close_file(NativeFile file) {
   // On Linux the descriptor is released even when close reports EINTR, so a
   // retry could close somebody else's descriptor.

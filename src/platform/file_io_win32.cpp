@@ -76,6 +76,14 @@ int write_all(NativeFile file, const char* data, std::size_t size) {
   return 0;
 }
 
+int set_file_size(NativeFile file, std::uint64_t size) {
+  FILE_END_OF_FILE_INFO end{};
+  end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
+  return SetFileInformationByHandle(as_handle(file), FileEndOfFileInfo, &end, sizeof end) != 0
+             ? 0
+             : last_error();
+}
+
 int close_file(NativeFile file) {
   return CloseHandle(as_handle(file)) != 0 ? 0 : last_error();
 }
