@@ -157,11 +157,11 @@ StagedOutput StagedFile::create(const std::string& directory) {
   for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
     std::string path = temp_file_path(directory, GetCurrentProcessId());
     // CREATE_NEW fails on anything at the path, a link included.
-    const HANDLE file = CreateFileW(system_path(path).c_str(), GENERIC_WRITE | DELETE, kShareAll,
-                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      set_delete_on_close(file, true);
-      return {StagedFile(as_native(file), directory, std::move(path)), 0};
+    const HANDLE created = CreateFileW(system_path(path).c_str(), GENERIC_WRITE | DELETE, kShareAll,
+                                       nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (created != INVALID_HANDLE_VALUE) {
+      set_delete_on_close(created, true);
+      return {StagedFile(as_native(created), directory, std::move(path)), 0};
     }
     error = last_error();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
@@ -172,9 +172,8 @@ StagedOutput StagedFile::create(const std::string& directory) {
 }
 
 int StagedFile::publish(const std::string& path) {
-  const HANDLE file = as_handle(file_);
-  set_delete_on_close(file, false);
-  const int error = rename_open_file(file, path);
+  set_delete_on_close(as_handle(file_), false);
+  const int error = rename_open_file(as_handle(file_), path);
   if (error != 0) {
     discard();
     return error;
