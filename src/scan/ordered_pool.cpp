@@ -4,13 +4,21 @@
 #include <utility>
 
 namespace tolvane {
+namespace {
+
+// The most jobs a worker takes at once. Taking several consecutive jobs
+// spares a hand-over between threads per file, and runs each right after
+// the one before it, so the worker that finished one can often finish the
+// next too.
+constexpr std::uint64_t kMaxRun = 16;
+
+}  // namespace
 
 OrderedPool::OrderedPool(unsigned workers, std::size_t slots)
-    : ring_(std::max<std::size_t>(slots, 1)) {
-  for (unsigned i = 0; i < std::max(workers, 1U); ++i) {
+    : workers_(std::max(workers, 1U)), ring_(std::max<std::size_t>(slots, 1)) {
+  for (unsigned i = 0; i < workers_; ++i) {
     threads_.emplace_back([this] { work(); });
   }
-  threads_.emplace_back([this] { finish_in_order(); });
 }
 
 OrderedPool::~OrderedPool() {
@@ -20,7 +28,6 @@ OrderedPool::~OrderedPool() {
     stopping_ = true;
   }
   job_ready_.notify_all();
-  job_done_.notify_all();
   for (std::thread& thread : threads_) {
     thread.join();
   }
@@ -30,7 +37,7 @@ void OrderedPool::submit(Job job) {
   std::unique_lock<std::mutex> lock(mutex_);
   if (submitted_ - finished_ == ring_.size()) {
     // Waits until half the slots are free rather than one, so that the walk
-    // and the finishing thread do not wake each other for every file.
+    // and the workers do not wake each other for every file.
     ++waiting_for_slots_;
     slot_freed_.wait(lock, [this] { return submitted_ - finished_ <= ring_.size() / 2; });
     --waiting_for_slots_;
@@ -57,33 +64,36 @@ void OrderedPool::work() {
     if (taken_ == submitted_) {
       return;  // stopping, and nothing left to take
     }
-    // A slot is not reused before its job has finished, so it stays put
-    // while the job runs without the lock.
-    const std::uint64_t number = taken_++;
-    Slot& slot = ring_[number % ring_.size()];
-    Job job = std::move(slot.job);
-    lock.unlock();
-    Finish finish = job();
-    lock.lock();
-    slot.finish = std::move(finish);
-    slot.done = true;
-    // Only the next job in order can let the finishing thread go on.
-    if (number == finished_) {
-      job_done_.notify_one();
+    // A fair share of the waiting jobs, so that a slow one holds up few others.
+    const std::uint64_t run =
+        std::min(kMaxRun, std::max<std::uint64_t>(1, (submitted_ - taken_) / workers_));
+    const std::uint64_t first = taken_;
+    taken_ += run;
+    for (std::uint64_t number = first; number < first + run; ++number) {
+      // A slot is not reused before its job has finished, so it stays put
+      // while the job runs without the lock.
+      Slot& slot = ring_[number % ring_.size()];
+      Job job = std::move(slot.job);
+      lock.unlock();
+      Finish finish = job();
+      lock.lock();
+      slot.finish = std::move(finish);
+      slot.done = true;
+      finish_done_jobs(lock);
     }
   }
 }
 
-void OrderedPool::finish_in_order() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    job_done_.wait(lock, [this] {
-      return (finished_ < submitted_ && ring_[finished_ % ring_.size()].done) ||
-             (stopping_ && finished_ == submitted_);
-    });
-    if (finished_ == submitted_) {
-      return;  // stopping, and everything finished
-    }
+// Runs the Finish of every job that is done and next in order, unless
+// another worker is already doing so: then that worker will reach them. So
+// Finishes run one at a time and in order, on whichever worker completed the
+// next job, without waking a thread of their own for each file.
+void OrderedPool::finish_done_jobs(std::unique_lock<std::mutex>& lock) {
+  if (finishing_) {
+    return;
+  }
+  finishing_ = true;
+  while (finished_ < submitted_ && ring_[finished_ % ring_.size()].done) {
     Slot& slot = ring_[finished_ % ring_.size()];
     Finish finish = std::move(slot.finish);
     lock.unlock();
@@ -98,6 +108,7 @@ void OrderedPool::finish_in_order() {
       slot_freed_.notify_all();
     }
   }
+  finishing_ = false;
 }
 
 }  // namespace tolvane

@@ -1,8 +1,9 @@
 // The tool's only threads. The walk hands each job to the pool, in the
 // order in which it meets the files; workers run the jobs in any order, and
-// one finishing thread runs what each job hands back (publishing its track,
-// printing its line) strictly in that same order, like a reorder buffer. The
-// walk and the extraction stay single-threaded code that never sees a lock.
+// what each job hands back (publishing its track, printing its line) runs
+// strictly in that same order, one at a time, as soon as the job and every
+// job before it are done, like a reorder buffer. The walk and the extraction
+// stay single-threaded code that never sees a lock.
 #pragma once
 
 #include <condition_variable>
@@ -17,13 +18,13 @@ namespace tolvane {
 
 class OrderedPool {
  public:
-  /// What finishes a job, on the finishing thread.
+  /// What finishes a job, in order.
   using Finish = std::function<void()>;
   /// A job, run on a worker; what it returns finishes it.
   using Job = std::function<Finish()>;
 
-  /// Starts `workers` (at least one) worker threads and the finishing thread.
-  /// At most `slots` jobs are in flight at once: handed in but not finished.
+  /// Starts `workers` (at least one) worker threads. At most `slots` jobs are
+  /// in flight at once: handed in but not finished.
   OrderedPool(unsigned workers, std::size_t slots);
   /// Finishes every job handed in, then stops the threads.
   ~OrderedPool();
@@ -46,17 +47,18 @@ class OrderedPool {
   };
 
   void work();
-  void finish_in_order();
+  void finish_done_jobs(std::unique_lock<std::mutex>& lock);
 
+  const unsigned workers_;
   std::mutex mutex_;
   std::condition_variable job_ready_;   // for workers: a job to take, or stop
-  std::condition_variable job_done_;    // for the finisher: the next job is done, or stop
-  std::condition_variable slot_freed_;  // for submit and wait_all: a job finished
+  std::condition_variable slot_freed_;  // for submit and wait_all: jobs finished
   std::vector<Slot> ring_;              // job number n lives in ring_[n % size]
   std::uint64_t submitted_ = 0;         // jobs handed in
-  std::uint64_t taken_ = 0;             // jobs a worker has started
+  std::uint64_t taken_ = 0;             // jobs a worker has taken
   std::uint64_t finished_ = 0;          // jobs finished, in order
   int waiting_for_slots_ = 0;           // threads in submit or wait_all, waiting
+  bool finishing_ = false;              // a worker is running Finishes
   bool stopping_ = false;
   std::vector<std::thread> threads_;
 };

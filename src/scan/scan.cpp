@@ -17,7 +17,7 @@ namespace {
 // Files in flight per worker: enough that no worker waits for the walk or
 // for a slow file before it, few enough that open files and staged outputs
 // stay a small, fixed number however large the tree.
-constexpr std::size_t kSlotsPerWorker = 4;
+constexpr std::size_t kSlotsPerWorker = 16;
 
 struct ScanSettings {
   const std::string& extension;
