@@ -18,9 +18,9 @@
 #include <unistd.h>
 
 #include "extract/extract.h"
-#include "platform/file_io.h"
 #include "extract/output_name.h"
 #include "fuzz_check.h"
+#include "platform/file_io.h"
 
 namespace fs = std::filesystem;
 
