@@ -1,7 +1,9 @@
 // tolvanemusicextract IN OUT: writes the track of every track container found
 // under IN to OUT as a .wav file. The exit status is 0 on every path; the
 // console text tells how the run went.
+#include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/console.h"
@@ -10,10 +12,14 @@
 namespace {
 
 constexpr const char* kTrackExtension = "bin";
-// Threads that extract while the walk goes on. Reading and writing wait on
-// the disk more than on the cores, so more workers than cores pay off when
-// the tree is not in the page cache yet (see the README's benchmark).
-constexpr unsigned kExtractionWorkers = 8;
+// Threads that extract while the walk goes on: one per core, at least two,
+// at most eight. Each worker has the first bytes of its next files read ahead
+// while it works, so waiting on a cold disk needs no more threads than that;
+// more than one per core only made the walk slower when the tree was in the
+// page cache (see the README's benchmark).
+unsigned extraction_workers() {
+  return std::clamp(std::thread::hardware_concurrency(), 2U, 8U);
+}
 
 }  // namespace
 
@@ -26,7 +32,7 @@ int main(int argc, char* argv[]) {
   }
   const bool recurse = true;
   const int result =
-      tolvane::scan_directory(args[1], kTrackExtension, args[2], recurse, kExtractionWorkers);
+      tolvane::scan_directory(args[1], kTrackExtension, args[2], recurse, extraction_workers());
   tolvane::print(result == 0 ? "Extraction done!\nBy Darnwick.\n"
                              : "Error while opening directory.\n");
   return 0;

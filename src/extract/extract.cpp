@@ -81,14 +81,25 @@ PreparedTrack prepare_open_track(const InputFile& input, const std::string& outp
 
 }  // namespace
 
-PreparedTrack prepare_track(const std::string& input_path, const std::string& output_dir) {
-  const std::optional<InputFile> input = open_regular_file(input_path);
+std::optional<InputFile> open_track_input(const std::string& input_path) {
+  std::optional<InputFile> input = open_regular_file(input_path);
+  if (input) {
+    prefetch(input->file, std::min<std::uint64_t>(input->size, kPayloadOffset + kCopyBlockSize));
+  }
+  return input;
+}
+
+PreparedTrack prepare_track(std::optional<InputFile> input, const std::string& output_dir) {
   if (!input) {
     return {{ExtractOutcome::kNoMusic, {}, {}}, {}};
   }
   PreparedTrack track = prepare_open_track(*input, output_dir);
   close_file(input->file);
   return track;
+}
+
+PreparedTrack prepare_track(const std::string& input_path, const std::string& output_dir) {
+  return prepare_track(open_regular_file(input_path), output_dir);
 }
 
 ExtractResult publish_track(PreparedTrack track) {

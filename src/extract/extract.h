@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "platform/file_io.h"
@@ -25,6 +26,15 @@ struct PreparedTrack {
   ExtractResult result;
   StagedFile staged;
 };
+
+/// Opens the candidate at `input_path` for prepare_track and asks the system
+/// to start reading its first bytes, so that they can come in while other
+/// files are worked on. Returns nothing when it cannot be opened or is not a
+/// regular file.
+std::optional<InputFile> open_track_input(const std::string& input_path);
+
+/// prepare_track for an input opened by open_track_input, which it closes.
+PreparedTrack prepare_track(std::optional<InputFile> input, const std::string& output_dir);
 
 /// Checks whether `input_path` is a track container and, if it is, copies
 /// its RIFF payload into a staged output in `output_dir` (see StagedFile),

@@ -49,6 +49,10 @@ struct InputFile {
 /// when the file is refused or cannot be opened.
 std::optional<InputFile> open_regular_file(const std::string& path);
 
+/// Asks the system to start reading the first `size` bytes of `file` into
+/// its cache, without waiting for them (Linux); elsewhere does nothing.
+void prefetch(NativeFile file, std::uint64_t size);
+
 /// Reads up to `size` bytes from `offset`. Fewer arrive only at the end of
 /// the file or when an error stops the read.
 IoResult read_at(NativeFile file, std::uint64_t offset, char* buffer, std::size_t size);

@@ -45,6 +45,9 @@ std::optional<InputFile> open_regular_file(const std::string& path) {
   return InputFile{as_native(handle), static_cast<std::uint64_t>(size.QuadPart)};
 }
 
+// Windows reads ahead on its own for a file opened for sequential reading.
+void prefetch(NativeFile /*file*/, std::uint64_t /*size*/) {}
+
 IoResult read_at(NativeFile file, std::uint64_t offset, char* buffer, std::size_t size) {
   std::size_t done = 0;
   while (done < size) {

@@ -1,6 +1,7 @@
 #include "scan/ordered_pool.h"
 
 #include <algorithm>
+#include <array>
 #include <utility>
 
 namespace tolvane {
@@ -69,18 +70,27 @@ void OrderedPool::work() {
         std::min(kMaxRun, std::max<std::uint64_t>(1, (submitted_ - taken_) / workers_));
     const std::uint64_t first = taken_;
     taken_ += run;
-    for (std::uint64_t number = first; number < first + run; ++number) {
-      // A slot is not reused before its job has finished, so it stays put
-      // while the job runs without the lock.
-      Slot& slot = ring_[number % ring_.size()];
-      Job job = std::move(slot.job);
-      lock.unlock();
-      Finish finish = job();
+    std::array<Job, kMaxRun> jobs;
+    for (std::uint64_t i = 0; i < run; ++i) {
+      jobs[i] = std::move(ring_[(first + i) % ring_.size()].job);
+    }
+    lock.unlock();
+    for (std::uint64_t i = 0; i < run; ++i) {
+      if (jobs[i].start) {
+        jobs[i].start();
+      }
+    }
+    for (std::uint64_t i = 0; i < run; ++i) {
+      Finish finish = jobs[i].run();
       lock.lock();
+      // A slot is not reused before its job has finished.
+      Slot& slot = ring_[(first + i) % ring_.size()];
       slot.finish = std::move(finish);
       slot.done = true;
       finish_done_jobs(lock);
+      lock.unlock();
     }
+    lock.lock();
   }
 }
 

@@ -20,8 +20,13 @@ class OrderedPool {
  public:
   /// What finishes a job, in order.
   using Finish = std::function<void()>;
-  /// A job, run on a worker; what it returns finishes it.
-  using Job = std::function<Finish()>;
+  /// A job, run on a worker: `start` (if set) for every job of a worker's
+  /// run before the first `run`, so that what they wait for (the disk) can
+  /// come in meanwhile; then `run`, whose result finishes the job.
+  struct Job {
+    std::function<void()> start;
+    std::function<Finish()> run;
+  };
 
   /// Starts `workers` (at least one) worker threads. At most `slots` jobs are
   /// in flight at once: handed in but not finished.

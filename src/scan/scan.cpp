@@ -49,8 +49,9 @@ void report(const std::string& path, const ExtractResult& result) {
 // Prints `line` in its place among the files' lines: after every file offered
 // before it.
 void print_in_order(OrderedPool& pool, std::string line) {
-  pool.submit(
-      [line = std::move(line)]() -> OrderedPool::Finish { return [line] { print(line); }; });
+  pool.submit({nullptr, [line = std::move(line)]() -> OrderedPool::Finish {
+                 return [line] { print(line); };
+               }});
 }
 
 // Extracts the file at `path` on a worker; its track is published, and its
@@ -58,14 +59,21 @@ void print_in_order(OrderedPool& pool, std::string line) {
 // a name replaces an earlier one and every line shows as soon as it and those
 // before it are done.
 void offer(const std::string& path, EntryKind kind, const ScanSettings& settings) {
-  settings.pool.submit([path, kind, output_dir = settings.output_dir]() -> OrderedPool::Finish {
-    // FIFOs, sockets and devices are never opened: reading one could block
-    // the run or never end.
-    auto track = std::make_shared<PreparedTrack>(
-        kind == EntryKind::kFile ? prepare_track(path, output_dir)
-                                 : PreparedTrack{{ExtractOutcome::kNoMusic, {}, {}}, {}});
-    return [path, track] { report(path, publish_track(std::move(*track))); };
-  });
+  // FIFOs, sockets and devices are never opened: reading one could block the
+  // run or never end.
+  if (kind != EntryKind::kFile) {
+    settings.pool.submit({nullptr, [path]() -> OrderedPool::Finish {
+                            return [path] { report(path, {ExtractOutcome::kNoMusic, {}, {}}); };
+                          }});
+    return;
+  }
+  auto input = std::make_shared<std::optional<InputFile>>();
+  settings.pool.submit({[path, input] { *input = open_track_input(path); },
+                        [path, input, output_dir = settings.output_dir]() -> OrderedPool::Finish {
+                          auto track =
+                              std::make_shared<PreparedTrack>(prepare_track(*input, output_dir));
+                          return [path, track] { report(path, publish_track(std::move(*track))); };
+                        }});
 }
 
 int walk(DirListing* listing, const std::string& directory, const ScanSettings& settings,
