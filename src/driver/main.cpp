@@ -8,6 +8,7 @@
 
 #include "platform/console.h"
 #include "scan/scan.h"
+#include "version.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ unsigned extraction_workers() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  tolvane::print("Tolvane Music Extractor 0.1\nBy Darnwick\n");
+  tolvane::print(std::string("Tolvane Music Extractor ") + tolvane::kVersion + "\nBy Darnwick\n");
   const std::vector<std::string> args = tolvane::command_line_arguments(argc, argv);
   if (args.size() != 3) {
     tolvane::print("Usage: tolvanemusicextract.exe <input dir> <output dir>\n");
