@@ -16,8 +16,8 @@ namespace {
 
 // What a large payload moves per read and write once its first block is
 // done. Page-aligned blocks of 128 KiB and more copy a large track at offset
-// 272 as fast as the kernel's own copy does; 256 KiB keeps several workers'
-// buffers together well under the memory a 4 KB track needs anyway.
+// 272 as fast as the kernel's own copy does; 256 KiB keeps the buffers of
+// eight workers copying at once under 2 MiB together.
 constexpr std::size_t kLargeCopyBlockSize = std::size_t{256} * 1024;
 constexpr std::size_t kPageSize = 4096;
 
