@@ -34,8 +34,13 @@ bool is_device_name(std::string_view name) {
       upper == "CONOUT$") {
     return true;
   }
-  return upper.size() == 4 && (upper.rfind("COM", 0) == 0 || upper.rfind("LPT", 0) == 0) &&
-         upper[3] >= '1' && upper[3] <= '9';
+  if (upper.rfind("COM", 0) != 0 && upper.rfind("LPT", 0) != 0) {
+    return false;
+  }
+  // A digit one to nine, or a superscript one, two or three in UTF-8.
+  const std::string_view digit = std::string_view(upper).substr(3);
+  return (digit.size() == 1 && digit[0] >= '1' && digit[0] <= '9') || digit == "\xC2\xB9" ||
+         digit == "\xC2\xB2" || digit == "\xC2\xB3";
 }
 
 }  // namespace

@@ -23,16 +23,32 @@ struct DirListing {
   std::size_t next;
 };
 
-OpenedListing open_listing(const std::string& directory) {
-  const auto found = fake::directories.find(directory);
+namespace {
+
+// The listing comes from the data; the directory, for the files a test
+// writes, is the real one at `path` where there is one.
+OpenedListing fake_listing(const std::string& path) {
+  const auto found = fake::directories.find(path);
   if (found == fake::directories.end()) {
-    return {nullptr, 2, std::nullopt};
+    return {nullptr, {}, 2, std::nullopt};
   }
   if (found->second.open_error != 0) {
-    return {nullptr, found->second.open_error, std::nullopt};
+    return {nullptr, {}, found->second.open_error, std::nullopt};
   }
   ++fake::listings_opened;
-  return {new DirListing{&found->second, 0}, 0, found->second.identity};
+  return {new DirListing{&found->second, 0}, open_directory(path).directory, 0,
+          found->second.identity};
+}
+
+}  // namespace
+
+OpenedListing open_listing(const std::string& path) {
+  return fake_listing(path);
+}
+
+OpenedListing open_listing(const Directory& /*parent*/, const std::string& /*name*/,
+                           const std::string& path) {
+  return fake_listing(path);
 }
 
 std::optional<DirEntry> next_entry(DirListing* listing) {

@@ -20,13 +20,14 @@ TEST(SanitizeTrackName, ReplacesSeparatorsControlBytesAndRefusedCharacters) {
 
 TEST(SanitizeTrackName, PrefixesWindowsDeviceNamesInAnyCaseAndDress) {
   for (const char* device :
-       {"CON", "prn", "Aux", "nul", "COM1", "com9", "LPT1", "lpt9", "CONIN$", "conout$", "CON.",
-        "nul ", "COM1. .", "Aux...", "CON.x", "nul .txt", "Com1.remix", "lpt9 . x.y"}) {
+       {"CON",        "prn",        "Aux",  "nul",  "COM1",    "com9",   "LPT1",     "lpt9",
+        "CONIN$",     "conout$",    "CON.", "nul ", "COM1. .", "Aux...", "CON.x",    "nul .txt",
+        "Com1.remix", "lpt9 . x.y", "COM¹", "com²", "LPT³",    "lpt¹.x", "COM² .txt"}) {
     SCOPED_TRACE(device);
     EXPECT_EQ(sanitize_track_name(device), std::string("_") + device);
   }
-  for (const char* ordinary :
-       {"CONSOLE", "COM0", "COM10", "LPT", "NUL1", " CON", "x.CON", "xnul", "CON_.x"}) {
+  for (const char* ordinary : {"CONSOLE", "COM0", "COM10", "LPT", "NUL1", " CON", "x.CON", "xnul",
+                               "CON_.x", "COM⁴", "COM¹¹", "COM\xC2"}) {
     SCOPED_TRACE(ordinary);
     EXPECT_EQ(sanitize_track_name(ordinary), ordinary);
   }

@@ -19,15 +19,16 @@ TEST(CopyToEnd, AppendsEveryByteFromTheOffsetOn) {
   test::ScratchDir scratch;
   constexpr std::size_t kBlock = 1000;
   std::vector<char> buffer(kBlock);
+  const Directory directory = open_directory(scratch.path().u8string()).directory;
   for (const std::size_t size : {0, 1, 999, 1000, 1001, 3000, 32272, 100001}) {
     for (const std::size_t offset : {0, 272, 1272}) {
       SCOPED_TRACE(testing::Message() << "size " << size << ", offset " << offset);
       const std::string content =
           test::riff_payload(std::max<std::size_t>(size, 4)).substr(0, size);
       test::write_file(scratch.path() / "in", content);
-      const std::optional<InputFile> input = open_regular_file(scratch.at("in"));
+      const std::optional<InputFile> input = open_regular_file(directory, "in");
       ASSERT_TRUE(input.has_value());
-      StagedOutput output = StagedFile::create(scratch.path().u8string());
+      StagedOutput output = StagedFile::create(directory);
       ASSERT_EQ(output.error, 0);
       ASSERT_EQ(write_all(output.file.file(), "prefix", 6), 0);
       const CopyResult copied =
@@ -35,7 +36,7 @@ TEST(CopyToEnd, AppendsEveryByteFromTheOffsetOn) {
       EXPECT_EQ(copied.error, 0);
       EXPECT_EQ(copied.bytes, size - std::min(offset, size));
       close_file(input->file);
-      EXPECT_EQ(output.file.publish(scratch.at("out")), 0);
+      EXPECT_EQ(output.file.publish("out"), 0);
       EXPECT_EQ(test::read_file(scratch.path() / "out"),
                 "prefix" + content.substr(std::min(offset, size)));
     }
@@ -53,7 +54,7 @@ TEST(StagedFile, VanishesWhenTheProcessDiesBeforePublishing) {
   test::fs::create_directory(directory);
   EXPECT_EXIT(
       {
-        StagedOutput staged = StagedFile::create(directory.u8string());
+        StagedOutput staged = StagedFile::create(open_directory(directory.u8string()).directory);
         (void)write_all(staged.file.file(), "partial", 7);
         std::_Exit(staged.error == 0 ? 3 : 4);
       },

@@ -1,17 +1,22 @@
-// Behaviour that needs POSIX file system objects: FIFOs, links, permissions
-// and a full disk.
+// Behaviour that needs POSIX file system objects: FIFOs, links, permissions,
+// a full disk, and trees deeper than any path.
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <vector>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "extract/extract.h"
+#include "run_tool.h"
 #include "scan/scan.h"
 #include "support.h"
 
@@ -168,6 +173,101 @@ TEST_F(PosixFsTest, AFullDiskLeavesTheEarlierTrackAndNoPartialFile) {
   EXPECT_EQ(result.reason, std::strerror(ENOSPC));
   EXPECT_EQ(left, std::vector<std::string>{"T.wav"});
   EXPECT_EQ(earlier, "earlier track");
+}
+
+// A chain of `depth` directories named "dd" under `top`, with a track
+// container at the levels in `tracks`, made and removed one level at a time
+// from the current directory, as no path can reach the deepest levels.
+class DeepTree {
+ public:
+  DeepTree(const fs::path& top, int depth, const std::vector<int>& tracks)
+      : top_(top), depth_(depth), tracks_(tracks), start_(::open(".", O_RDONLY | O_DIRECTORY)) {
+    descend([this](int level) {
+      if (std::find(tracks_.begin(), tracks_.end(), level) != tracks_.end()) {
+        test::write_file("t.bin",
+                         test::make_container("deep" + std::to_string(level), payload(level)));
+      }
+      return level + 1 == depth_ || (::mkdir("dd", 0755) == 0);
+    });
+  }
+  ~DeepTree() {
+    descend([](int) { return true; });
+    for (int level = depth_ - 1; level >= 0; --level) {
+      ::unlink("t.bin");
+      if (::chdir("..") != 0 || (level > 0 && ::rmdir("dd") != 0)) {
+        ADD_FAILURE() << "could not remove level " << level << ": " << std::strerror(errno);
+        break;
+      }
+    }
+    (void)::fchdir(start_);
+    ::close(start_);
+  }
+  DeepTree(const DeepTree&) = delete;
+  DeepTree& operator=(const DeepTree&) = delete;
+
+  static std::string payload(int level) { return test::riff_payload(100 + level); }
+
+ private:
+  // Goes down from `top` to the deepest level, calling `at(level)` in each.
+  template <typename At>
+  void descend(At at) {
+    ASSERT_EQ(::chdir(top_.c_str()), 0);
+    for (int level = 0; level < depth_; ++level) {
+      ASSERT_TRUE(at(level)) << "level " << level << ": " << std::strerror(errno);
+      if (level + 1 < depth_) {
+        ASSERT_EQ(::chdir("dd"), 0) << "level " << level << ": " << std::strerror(errno);
+      }
+    }
+  }
+
+  fs::path top_;
+  int depth_;
+  std::vector<int> tracks_;
+  int start_;
+};
+
+// Deeper than the 4,096 bytes one system call takes as a path, and than the
+// open file soft limit the tool is started with: every track is extracted.
+TEST_F(PosixFsTest, TreeDeeperThanAnyPathAndTheOpenFileLimit) {
+  constexpr int kDepth = 1500;
+  constexpr rlim_t kSoftLimit = 256;
+  struct rlimit limit {};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+  const struct rlimit saved = limit;
+  if (limit.rlim_max < kDepth + 100) {
+    limit.rlim_max = kDepth + 100;  // only root may raise it
+  }
+  limit.rlim_cur = kSoftLimit;
+  if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) {
+    GTEST_SKIP() << "needs a hard limit of " << kDepth + 100 << " open files";
+  }
+
+  const std::vector<int> tracks = {0, 700, kDepth - 1};
+  const DeepTree tree(in_, kDepth, tracks);
+  const std::string banner = "Tolvane Music Extractor 0.1\nBy Darnwick\n";
+  const std::string done = "Extraction done!\nBy Darnwick.\n";
+  std::string lines = banner + done;
+  std::string path = in_.string();
+  for (int level = 0; level < kDepth; ++level) {
+    if (std::find(tracks.begin(), tracks.end(), level) != tracks.end()) {
+      lines += "Extracted music from " + path + "/t.bin\n";
+    }
+    path += "/dd";
+  }
+  ASSERT_GT(path.size(), 4096U);
+
+  // The child inherits the soft limit; the tool raises it again to the hard one.
+  const test::ToolRun run =
+      test::run_tool(TOLVANE_TOOL_PATH, {in_.string(), out_.string()}, scratch_.path().string());
+  ::setrlimit(RLIMIT_NOFILE, &saved);
+  // Each level lists its track and its subdirectory in the file system's order.
+  EXPECT_EQ(run.out.substr(0, banner.size()), banner);
+  EXPECT_EQ(run.out.substr(run.out.size() - std::min(run.out.size(), done.size())), done);
+  EXPECT_EQ(test::sorted_lines(run.out), test::sorted_lines(lines)) << run.out.substr(0, 2000);
+  for (const int level : tracks) {
+    EXPECT_EQ(test::read_file(out_ / ("deep" + std::to_string(level) + ".wav")),
+              DeepTree::payload(level));
+  }
 }
 
 }  // namespace

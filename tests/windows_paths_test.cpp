@@ -1,5 +1,6 @@
-// The Windows layer's paths and names: extended-length paths, and track names
-// that are UTF-8 or text of the ANSI code page.
+// The Windows layer's paths and names: the directories resolved into their
+// extended-length form, and track names that are UTF-8 or text of the ANSI
+// code page.
 #include <string>
 
 #include <gtest/gtest.h>
@@ -12,26 +13,29 @@
 namespace tolvane {
 namespace {
 
-TEST(WindowsPaths, LongPathsGoToTheSystemInExtendedForm) {
+// The two directories the user names are resolved once into the extended
+// form that every path handed to the system starts with.
+TEST(WindowsPaths, DirectoriesResolveToTheirExtendedFormWithoutTrailingSeparator) {
   std::wstring cwd(MAX_PATH * 4, L'\0');
   cwd.resize(GetCurrentDirectoryW(static_cast<DWORD>(cwd.size()), cwd.data()));
   ASSERT_FALSE(cwd.empty());
-  const std::string name(260, 'n');
-  const std::wstring wide_name(260, L'n');
-
-  // Short paths go as they are, relative or not, doubled separators and all.
-  for (const char* plain :
-       {"in\\a.bin", "C:x", "\\\\server\\share\\a", "out\\\\x.wav", "入力\\a"}) {
-    SCOPED_TRACE(plain);
-    EXPECT_EQ(system_path(plain), to_wide(plain));
+  const std::wstring drive = cwd.substr(0, 2);
+  const std::pair<std::string, std::wstring> cases[] = {
+      {"in", L"\\\\?\\" + cwd + L"\\in"},
+      {"in\\", L"\\\\?\\" + cwd + L"\\in"},
+      {"in/sub//", L"\\\\?\\" + cwd + L"\\in\\sub"},
+      {"C:\\a\\.\\b\\..\\c\\\\d", L"\\\\?\\C:\\a\\c\\d"},
+      {"C:\\", L"\\\\?\\C:"},
+      {to_utf8(drive) + "x", L"\\\\?\\" + cwd + L"\\x"},  // drive-relative
+      {"\\\\server\\share\\dir\\", L"\\\\?\\UNC\\server\\share\\dir"},
+      {"\\\\?\\C:\\kept\\.\\as is.\\", L"\\\\?\\C:\\kept\\.\\as is."},
+      {"日本語", L"\\\\?\\" + cwd + L"\\日本語"},
+  };
+  for (const auto& [path, resolved] : cases) {
+    SCOPED_TRACE(path);
+    EXPECT_EQ(resolve_directory(path), resolved);
   }
-  EXPECT_EQ(system_path("sub\\" + name), L"\\\\?\\" + cwd + L"\\sub\\" + wide_name);
-  EXPECT_EQ(system_path("C:\\a\\.\\b\\..\\c\\\\" + name), L"\\\\?\\C:\\a\\c\\" + wide_name);
-  // Drive-relative: against the current directory of that drive.
-  EXPECT_EQ(system_path(to_utf8(cwd.substr(0, 2)) + name), L"\\\\?\\" + cwd + L"\\" + wide_name);
-  EXPECT_EQ(system_path("\\\\server\\share\\" + name), L"\\\\?\\UNC\\server\\share\\" + wide_name);
-  EXPECT_EQ(system_path("\\\\?\\C:\\" + name), L"\\\\?\\C:\\" + wide_name);
-  EXPECT_EQ(system_path("日本語\\" + name), L"\\\\?\\" + cwd + L"\\日本語\\" + wide_name);
+  EXPECT_EQ(resolve_directory(""), std::nullopt);
 }
 
 // The test runs pin Wine's ANSI code page to 1252 (LANG=C.UTF-8, see wine-run).

@@ -10,6 +10,7 @@
 #include "extract/container.h"
 #include "extract/output_name.h"
 #include "extract/payload_copy.h"
+#include "platform/track_name.h"
 
 namespace tolvane {
 namespace {
@@ -35,7 +36,11 @@ CopyResult copy_rest(NativeFile input, std::uint64_t offset, NativeFile output) 
   return copy_to_end(input, offset, output, static_cast<char*>(aligned), kLargeCopyBlockSize);
 }
 
-PreparedTrack prepare_open_track(const InputFile& input, const std::string& output_dir) {
+PreparedTrack no_music() {
+  return {{ExtractOutcome::kNoMusic, {}, {}}, {}, {}};
+}
+
+PreparedTrack prepare_open_track(const InputFile& input, const OutputDir& output_dir) {
   FirstRead first;
   // Asking for no more than the file holds saves a read that would only find its end.
   const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(first.size(), input.size));
@@ -43,16 +48,18 @@ PreparedTrack prepare_open_track(const InputFile& input, const std::string& outp
   const std::string_view header(first.data(), std::min(got.bytes, kHeaderSize));
   // The magic is checked before the name, and nothing is created until both pass.
   if (got.error != 0 || !has_riff_magic(header)) {
-    return {{ExtractOutcome::kNoMusic, {}, {}}, {}};
+    return no_music();
   }
   const std::optional<std::string> name = read_track_name(header);
   if (!name) {
-    return {{ExtractOutcome::kNoMusic, {}, {}}, {}};
+    return no_music();
   }
-  std::string output_path =
-      join_path(output_dir, sanitize_track_name(track_name_text(*name)) + ".wav");
+  std::string file_name = sanitize_track_name(track_name_text(*name)) + ".wav";
+  std::string output_path = join_path(output_dir.path, file_name);
 
-  StagedOutput staged = StagedFile::create(output_dir);
+  StagedOutput staged = output_dir.opened.error != 0
+                            ? StagedOutput{{}, output_dir.opened.error}
+                            : StagedFile::create(output_dir.opened.directory);
   const NativeFile output = staged.file.file();
   const std::uint64_t expected = input.size - kPayloadOffset;
   // Given its size first, the file system need not zero the rest of the page
@@ -74,37 +81,39 @@ PreparedTrack prepare_open_track(const InputFile& input, const std::string& outp
     error = set_file_size(output, written);
   }
   if (error != 0) {
-    return {{ExtractOutcome::kWriteFailed, std::move(output_path), error_text(error)}, {}};
+    return {{ExtractOutcome::kWriteFailed, std::move(output_path), error_text(error)}, {}, {}};
   }
-  return {{ExtractOutcome::kExtracted, std::move(output_path), {}}, std::move(staged.file)};
+  return {{ExtractOutcome::kExtracted, std::move(output_path), {}},
+          std::move(file_name),
+          std::move(staged.file)};
 }
 
 }  // namespace
 
-std::optional<InputFile> open_track_input(const std::string& input_path) {
-  std::optional<InputFile> input = open_regular_file(input_path);
+OutputDir open_output_dir(const std::string& path) {
+  return {path, open_directory(path)};
+}
+
+std::optional<InputFile> open_track_input(const Directory& directory, const std::string& name) {
+  std::optional<InputFile> input = open_regular_file(directory, name);
   if (input) {
     prefetch(input->file, std::min<std::uint64_t>(input->size, kPayloadOffset + kCopyBlockSize));
   }
   return input;
 }
 
-PreparedTrack prepare_track(std::optional<InputFile> input, const std::string& output_dir) {
+PreparedTrack prepare_track(std::optional<InputFile> input, const OutputDir& output) {
   if (!input) {
-    return {{ExtractOutcome::kNoMusic, {}, {}}, {}};
+    return no_music();
   }
-  PreparedTrack track = prepare_open_track(*input, output_dir);
+  PreparedTrack track = prepare_open_track(*input, output);
   close_file(input->file);
   return track;
 }
 
-PreparedTrack prepare_track(const std::string& input_path, const std::string& output_dir) {
-  return prepare_track(open_regular_file(input_path), output_dir);
-}
-
 ExtractResult publish_track(PreparedTrack track) {
   if (track.result.outcome == ExtractOutcome::kExtracted) {
-    const int error = track.staged.publish(track.result.output_path);
+    const int error = track.staged.publish(track.file_name);
     if (error != 0) {
       return {ExtractOutcome::kWriteFailed, std::move(track.result.output_path), error_text(error)};
     }
@@ -113,7 +122,14 @@ ExtractResult publish_track(PreparedTrack track) {
 }
 
 ExtractResult extract_track(const std::string& input_path, const std::string& output_dir) {
-  return publish_track(prepare_track(input_path, output_dir));
+  const std::size_t separator = input_path.rfind(kPathSeparator);
+  const OpenedDirectory directory = separator == std::string::npos
+                                        ? open_directory(".")
+                                        : open_directory(input_path.substr(0, separator));
+  const std::string name =
+      separator == std::string::npos ? input_path : input_path.substr(separator + 1);
+  return publish_track(
+      prepare_track(open_track_input(directory.directory, name), open_output_dir(output_dir)));
 }
 
 }  // namespace tolvane

@@ -9,10 +9,14 @@ namespace {
 
 constexpr std::string_view kRefusedBytes = R"(/\:*?"<>|)";
 
-constexpr std::array<std::string_view, 24> kDeviceNames = {
-    "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3",   "COM4",
-    "COM5", "COM6", "COM7", "COM8", "COM9", "LPT1", "LPT2",   "LPT3",
-    "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9", "CONIN$", "CONOUT$"};
+// Windows counts the superscript digits one to three (U+00B9, U+00B2,
+// U+00B3; here in UTF-8) as digits in COM and LPT device names.
+constexpr std::array<std::string_view, 30> kDeviceNames = {
+    "CON",  "PRN",         "AUX",         "NUL",         "COM1",   "COM2",
+    "COM3", "COM4",        "COM5",        "COM6",        "COM7",   "COM8",
+    "COM9", "COM\xC2\xB9", "COM\xC2\xB2", "COM\xC2\xB3", "LPT1",   "LPT2",
+    "LPT3", "LPT4",        "LPT5",        "LPT6",        "LPT7",   "LPT8",
+    "LPT9", "LPT\xC2\xB9", "LPT\xC2\xB2", "LPT\xC2\xB3", "CONIN$", "CONOUT$"};
 
 char ascii_upper(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;

@@ -9,9 +9,10 @@ namespace tolvane {
 /// output directory and means the same on every platform: control bytes
 /// (0x01-0x1F) and / \ : * ? " < > | become '_', and a name that Windows would
 /// take for a device gets a '_' in front: one whose part before the first dot,
-/// trailing spaces dropped, is CON, PRN, AUX, NUL, COM1-9, LPT1-9, CONIN$ or
-/// CONOUT$, in any case ("con", "CON.x", "nul .txt"). Every other byte is kept
-/// as it is; an empty name stays empty.
+/// trailing spaces dropped, is CON, PRN, AUX, NUL, COM1-9, LPT1-9, COM or LPT
+/// with a superscript digit (¹ ² ³, in UTF-8), CONIN$ or CONOUT$, in any case
+/// ("con", "CON.x", "nul .txt", "COM¹"). Every other byte is kept as it is;
+/// an empty name stays empty.
 std::string sanitize_track_name(std::string_view name);
 
 }  // namespace tolvane

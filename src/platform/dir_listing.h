@@ -9,6 +9,8 @@
 #include <string>
 #include <tuple>
 
+#include "platform/file_io.h"
+
 namespace tolvane {
 
 enum class EntryKind {
@@ -37,12 +39,20 @@ struct DirListing;  // an open listing, owned by the platform file
 
 struct OpenedListing {
   DirListing* listing;                  // null when the directory could not be listed
+  Directory directory;                  // the directory listed, to open its entries in
   int error;                            // nonzero exactly when listing is null
   std::optional<DirIdentity> identity;  // nothing when the system would not say
 };
 
-/// Opens a listing of every entry of `directory`, "." and ".." included.
-OpenedListing open_listing(const std::string& directory);
+/// Opens a listing of every entry, "." and ".." included, of the directory
+/// at `path`, as the user named it.
+OpenedListing open_listing(const std::string& path);
+
+/// Opens a listing of the subdirectory `name` of `parent`, which the console
+/// calls `path`. The platforms go by `parent` and `name` alone; `path` is for
+/// the tests' listing made of data, which has no directories to open.
+OpenedListing open_listing(const Directory& parent, const std::string& name,
+                           const std::string& path);
 
 /// The next entry, in the order the system delivers them, or nothing once
 /// the listing has ended, normally or not.

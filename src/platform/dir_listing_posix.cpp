@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 
 #include "platform/dir_listing.h"
+#include "platform/directory_posix.h"
 
 namespace tolvane {
 
+// Reads the directory's own stream: the Directory it was opened as.
 struct DirListing {
-  DIR* dir;
+  Directory directory;
   int end_error;
 };
 
@@ -47,35 +49,47 @@ EntryKind kind_of(DIR* dir, const dirent& entry) {
 
 }  // namespace
 
-OpenedListing open_listing(const std::string& directory) {
-  DIR* dir = ::opendir(directory.c_str());
-  if (dir == nullptr) {
-    return {nullptr, errno != 0 ? errno : EIO, std::nullopt};
+namespace {
+
+OpenedListing listing_of(const OpenedDirectory& opened) {
+  if (opened.error != 0) {
+    return {nullptr, {}, opened.error, std::nullopt};
   }
   std::optional<DirIdentity> identity;
   struct stat info {};
-  if (::fstat(::dirfd(dir), &info) == 0) {
+  if (::fstat(opened.directory.handle()->fd(), &info) == 0) {
     identity = DirIdentity{static_cast<std::uint64_t>(info.st_dev),
                            static_cast<std::uint64_t>(info.st_ino)};
   }
-  return {new DirListing{dir, 0}, 0, identity};
+  return {new DirListing{opened.directory, 0}, opened.directory, 0, identity};
+}
+
+}  // namespace
+
+OpenedListing open_listing(const std::string& path) {
+  return listing_of(open_directory(path));
+}
+
+OpenedListing open_listing(const Directory& parent, const std::string& name,
+                           const std::string& /*path*/) {
+  return listing_of(open_directory(parent, name));
 }
 
 std::optional<DirEntry> next_entry(DirListing* listing) {
   // readdir returns null both at the end and on an error; only errno tells them apart.
+  DIR* const dir = listing->directory.handle()->dir;
   errno = 0;
-  const dirent* entry = ::readdir(listing->dir);
+  const dirent* entry = ::readdir(dir);
   if (entry == nullptr) {
     listing->end_error = errno;
     return std::nullopt;
   }
-  return DirEntry{entry->d_name, kind_of(listing->dir, *entry)};
+  return DirEntry{entry->d_name, kind_of(dir, *entry)};
 }
 
 int close_listing(DirListing* listing) {
   const int end_error = listing->end_error;
-  ::closedir(listing->dir);
-  delete listing;
+  delete listing;  // the stream closes with the last copy of its Directory
   return end_error;
 }
 

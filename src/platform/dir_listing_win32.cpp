@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "platform/dir_listing.h"
+#include "platform/directory_win32.h"
 #include "platform/win32_text.h"
 
 namespace tolvane {
@@ -16,11 +17,13 @@ namespace {
 
 // Volume serial number and file index; for links and junctions these are
 // those of the directory they lead to.
-std::optional<DirIdentity> identity_of(const std::string& directory) {
-  // FILE_FLAG_BACKUP_SEMANTICS is what lets CreateFile open a directory.
-  const HANDLE handle = CreateFileW(system_path(directory).c_str(), 0,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+std::optional<DirIdentity> identity_of(const std::wstring& directory) {
+  // FILE_FLAG_BACKUP_SEMANTICS is what lets CreateFile open a directory. A
+  // drive's root, "\\?\C:", needs its separator back: without it, it is the volume.
+  const std::wstring path = directory.back() == L':' ? directory + L"\\" : directory;
+  const HANDLE handle =
+      CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     return std::nullopt;
   }
@@ -34,27 +37,36 @@ std::optional<DirIdentity> identity_of(const std::string& directory) {
                      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
-}  // namespace
-
-OpenedListing open_listing(const std::string& directory) {
-  // An empty directory would make the pattern "\*.*": the current drive's root.
-  if (directory.empty()) {
-    return {nullptr, ERROR_PATH_NOT_FOUND, std::nullopt};
+OpenedListing listing_of(const OpenedDirectory& opened) {
+  if (opened.error != 0) {
+    return {nullptr, {}, opened.error, std::nullopt};
   }
-  const std::string pattern = directory + "\\*.*";
+  const std::wstring& directory = opened.directory.handle()->path;
   auto* listing = new DirListing{INVALID_HANDLE_VALUE, {}, true, ERROR_NO_MORE_FILES};
-  listing->find = FindFirstFileW(system_path(pattern).c_str(), &listing->data);
+  listing->find = FindFirstFileW((directory + L"\\*.*").c_str(), &listing->data);
   if (listing->find == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     // The root of an empty drive has no "." or "..", so nothing matches at
     // all; a directory that is not there gives ERROR_PATH_NOT_FOUND instead.
     if (error != ERROR_FILE_NOT_FOUND) {
       delete listing;
-      return {nullptr, error != 0 ? static_cast<int>(error) : ERROR_PATH_NOT_FOUND, std::nullopt};
+      return {
+          nullptr, {}, error != 0 ? static_cast<int>(error) : ERROR_PATH_NOT_FOUND, std::nullopt};
     }
     listing->first_pending = false;
   }
-  return {listing, 0, identity_of(directory)};
+  return {listing, opened.directory, 0, identity_of(directory)};
+}
+
+}  // namespace
+
+OpenedListing open_listing(const std::string& path) {
+  return listing_of(open_directory(path));
+}
+
+OpenedListing open_listing(const Directory& parent, const std::string& name,
+                           const std::string& /*path*/) {
+  return listing_of(open_directory(parent, name));
 }
 
 std::optional<DirEntry> next_entry(DirListing* listing) {

@@ -1,15 +1,17 @@
 // The file operations the scan and the extraction need, one source file per
-// platform (file_io_posix.cpp, file_io_win32.cpp). Paths are narrow strings:
-// bytes passed to the system as they are on POSIX; UTF-8 on Windows, handed
-// to the wide calls (in extended-length form when they are long). Error codes
-// are the system's own (errno, or GetLastError on Windows); 0 means no error.
+// platform (file_io_posix.cpp, file_io_win32.cpp). Only the two directories
+// the user names are opened by path; everything else is opened by its name,
+// exactly as its directory's listing gave it, in an open Directory. Names and
+// paths are narrow strings: bytes as they are on POSIX, UTF-8 on Windows.
+// Error codes are the system's own (errno, or GetLastError on Windows); 0
+// means no error.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <utility>
 
 namespace tolvane {
@@ -32,6 +34,44 @@ inline std::string join_path(const std::string& directory, const std::string& na
 /// An open file: a descriptor on POSIX, a HANDLE on Windows.
 using NativeFile = std::intptr_t;
 
+/// An open directory, in which files and subdirectories are opened by name:
+/// on POSIX a descriptor, so that neither the depth of a tree nor the length
+/// of its paths matters; on Windows the directory's extended-length path
+/// (\\?\C:\...), to which names are joined as they are, so that no name is
+/// parsed again (CON.bin, "dot.") and no length limit applies. Copies share
+/// one handle, released with the last of them: a file still being extracted
+/// keeps its directory open after the walk has moved on.
+class Directory {
+ public:
+  struct Handle;  // the platform's own, in directory_posix.h or directory_win32.h
+
+  /// No directory: everything opened in it fails.
+  Directory() = default;
+  explicit Directory(std::shared_ptr<Handle> handle) : handle_(std::move(handle)) {}
+
+  Handle* handle() const { return handle_.get(); }
+
+ private:
+  std::shared_ptr<Handle> handle_;
+};
+
+struct OpenedDirectory {
+  Directory directory;  // open exactly when error is 0
+  int error;
+};
+
+/// Opens the directory at `path`, as the user named it (on Windows resolved
+/// once against the current directory; a trailing separator is allowed).
+OpenedDirectory open_directory(const std::string& path);
+
+/// Opens the subdirectory `name` of `parent`; a link to a directory is followed.
+OpenedDirectory open_directory(const Directory& parent, const std::string& name);
+
+/// Raises the limit on open files as far as the system lets the process, as
+/// a walk keeps one directory open per level of the tree (POSIX: the soft
+/// limit to the hard one); elsewhere does nothing.
+void raise_open_file_limit();
+
 /// Bytes moved by one call, and the error that stopped it early (0: none).
 struct IoResult {
   std::size_t bytes;
@@ -43,11 +83,12 @@ struct InputFile {
   std::uint64_t size;  // as it was when the file was opened
 };
 
-/// Opens `path` for reading, leaving others free to read and write it, if it
-/// is a regular file once links are followed. A FIFO, socket or device is
-/// refused without waiting on it and without reading from it. Returns nothing
-/// when the file is refused or cannot be opened.
-std::optional<InputFile> open_regular_file(const std::string& path);
+/// Opens the file `name` in `directory` for reading, leaving others free to
+/// read and write it, if it is a regular file once links are followed. A
+/// FIFO, socket or device is refused without waiting on it and without
+/// reading from it. Returns nothing when the file is refused or cannot be
+/// opened.
+std::optional<InputFile> open_regular_file(const Directory& directory, const std::string& name);
 
 /// Asks the system to start reading the first `size` bytes of `file` into
 /// its cache, without waiting for them (Linux); elsewhere does nothing.
@@ -80,7 +121,7 @@ struct StagedOutput;
 class StagedFile {
  public:
   /// Stages a new, empty file in `directory`.
-  static StagedOutput create(const std::string& directory);
+  static StagedOutput create(const Directory& directory);
 
   StagedFile() = default;
   StagedFile(StagedFile&& other) noexcept { *this = std::move(other); }
@@ -89,7 +130,7 @@ class StagedFile {
       discard();
       file_ = other.release();
       directory_ = std::move(other.directory_);
-      temp_path_ = std::exchange(other.temp_path_, {});
+      temp_name_ = std::exchange(other.temp_name_, {});
     }
     return *this;
   }
@@ -102,24 +143,24 @@ class StagedFile {
   /// The open file, to be written through write_all.
   NativeFile file() const { return file_; }
 
-  /// Gives the whole file the name `path` and closes it: a free name is
-  /// taken, and a file or link already at `path` is replaced (the link
-  /// itself, never its target). Returns 0, or the error; then the file is
-  /// discarded and whatever stood at `path` stays as it was.
-  int publish(const std::string& path);
+  /// Gives the whole file the name `name` in its directory and closes it: a
+  /// free name is taken, and a file or link already there is replaced (the
+  /// link itself, never its target). Returns 0, or the error; then the file
+  /// is discarded and whatever stood at `name` stays as it was.
+  int publish(const std::string& name);
 
   /// Closes and removes the file.
   void discard();
 
  private:
   static constexpr NativeFile kNoFile = -1;
-  StagedFile(NativeFile file, std::string directory, std::string temp_path)
-      : file_(file), directory_(std::move(directory)), temp_path_(std::move(temp_path)) {}
+  StagedFile(NativeFile file, Directory directory, std::string temp_name)
+      : file_(file), directory_(std::move(directory)), temp_name_(std::move(temp_name)) {}
   NativeFile release() { return std::exchange(file_, kNoFile); }
 
   NativeFile file_ = kNoFile;
-  std::string directory_;
-  std::string temp_path_;  // empty while the file has no name
+  Directory directory_;
+  std::string temp_name_;  // empty while the file has no name
 };
 
 struct StagedOutput {
@@ -129,10 +170,5 @@ struct StagedOutput {
 
 /// The system's text for `error`, for console lines.
 std::string error_text(int error);
-
-/// A track name from a container, `raw` bytes, as text of the tool's paths:
-/// on Windows, the bytes read as UTF-8 where they are UTF-8 and as the ANSI
-/// code page's text otherwise, in UTF-8; elsewhere the bytes as they are.
-std::string track_name_text(std::string_view raw);
 
 }  // namespace tolvane

@@ -2,10 +2,12 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
+#include "platform/directory_posix.h"
 #include "platform/file_io.h"
 #include "platform/temp_name.h"
 
@@ -22,11 +24,58 @@ int as_fd(NativeFile file) {
 
 }  // namespace
 
-std::optional<InputFile> open_regular_file(const std::string& path) {
+namespace {
+
+// A stream over the directory open as `fd`, which it takes over.
+OpenedDirectory directory_stream(int fd) {
+  if (fd < 0) {
+    return {{}, errno};
+  }
+  DIR* const dir = ::fdopendir(fd);
+  if (dir == nullptr) {
+    const int error = errno;
+    ::close(fd);
+    return {{}, error};
+  }
+  return {Directory(std::make_shared<Directory::Handle>(dir)), 0};
+}
+
+// O_NONBLOCK: should the name have turned into a FIFO since it was listed,
+// the open neither waits for a writer nor succeeds (O_DIRECTORY).
+constexpr int kDirectoryFlags = O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC;
+
+}  // namespace
+
+OpenedDirectory open_directory(const std::string& path) {
+  return directory_stream(::open(path.c_str(), kDirectoryFlags));
+}
+
+OpenedDirectory open_directory(const Directory& parent, const std::string& name) {
+  if (parent.handle() == nullptr) {
+    return {{}, EBADF};
+  }
+  return directory_stream(::openat(parent.handle()->fd(), name.c_str(), kDirectoryFlags));
+}
+
+void raise_open_file_limit() {
+  // Descriptors are cheap; an old default soft limit of 1,024 is not a
+  // reason to lose the tracks below that depth.
+  struct rlimit limit {};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+    limit.rlim_cur = limit.rlim_max;
+    (void)::setrlimit(RLIMIT_NOFILE, &limit);
+  }
+}
+
+std::optional<InputFile> open_regular_file(const Directory& directory, const std::string& name) {
+  if (directory.handle() == nullptr) {
+    return std::nullopt;
+  }
   // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; fstat then
-  // refuses it. Checking the type of the open file, not the path, leaves no
-  // gap in which the path could be swapped for something else.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  // refuses it. Checking the type of the open file, not the name, leaves no
+  // gap in which the name could be swapped for something else.
+  const int fd = ::openat(directory.handle()->fd(), name.c_str(),
+                          O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
     return std::nullopt;
   }
@@ -91,103 +140,99 @@ std::string error_text(int error) {
   return std::strerror(error);
 }
 
-std::string track_name_text(std::string_view raw) {
-  return std::string(raw);
-}
-
 namespace {
 
-// Names the open `fd` as `path` through its entry in /proc/self/fd. Returns
-// 0, EEXIST when anything, a link included, stands at `path`, or the error.
-int link_fd(int fd, const std::string& path) {
+// Names the open `fd` as `name` in the directory open as `dir_fd`, through
+// the file's entry in /proc/self/fd. Returns 0, EEXIST when anything, a link
+// included, stands at `name`, or the error.
+int link_fd(int fd, int dir_fd, const std::string& name) {
   const std::string self = "/proc/self/fd/" + std::to_string(fd);
-  return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0
-                                                                                          : errno;
+  return ::linkat(AT_FDCWD, self.c_str(), dir_fd, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
 }
 
-// Finds a free temporary name in `directory` and has `take` claim it: `take`
-// creates or links a file at the path it is given and returns 0, EEXIST when
+// Finds a free temporary name and has `take` claim it: `take` creates or
+// links a file under the name it is given and returns 0, EEXIST when
 // something already stands there, or another error.
 template <typename Take>
-int claim_temp_name(const std::string& directory, Take take, std::string& path) {
+int claim_temp_name(Take take, std::string& name) {
   int error = EEXIST;
   for (int attempt = 0; attempt < kTempAttempts && error == EEXIST; ++attempt) {
-    path = temp_file_path(directory, static_cast<unsigned long>(::getpid()));
-    error = take(path);
+    name = temp_file_name(static_cast<unsigned long>(::getpid()));
+    error = take(name);
   }
   if (error != 0) {
-    path.clear();
+    name.clear();
   }
   return error;
 }
 
 }  // namespace
 
-StagedOutput StagedFile::create(const std::string& directory) {
-  // An empty directory would join to a path at the root of the file system.
-  if (directory.empty()) {
-    return {{}, ENOENT};
+StagedOutput StagedFile::create(const Directory& directory) {
+  if (directory.handle() == nullptr) {
+    return {{}, EBADF};
   }
+  const int dir_fd = directory.handle()->fd();
 #if defined(O_TMPFILE)
   // The file gets its name through its entry in /proc/self/fd, so only
   // offer it where that exists.
   static const bool can_name = ::access("/proc/self/fd", X_OK) == 0;
   if (can_name) {
-    const int fd = ::open(directory.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666);
+    const int fd = ::openat(dir_fd, ".", O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666);
     if (fd >= 0) {
       return {StagedFile(fd, directory, {}), 0};
     }
   }
 #endif
   int fd = -1;
-  std::string path;
-  // O_EXCL also fails on a link at the path, dangling or not, so nothing is
+  std::string name;
+  // O_EXCL also fails on a link at the name, dangling or not, so nothing is
   // ever written through one.
   const int error = claim_temp_name(
-      directory,
-      [&fd](const std::string& candidate) {
-        fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+      [&fd, dir_fd](const std::string& candidate) {
+        fd = ::openat(dir_fd, candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC,
+                      0666);
         return fd >= 0 ? 0 : errno;
       },
-      path);
+      name);
   if (error != 0) {
     return {{}, error};
   }
-  return {StagedFile(fd, directory, std::move(path)), 0};
+  return {StagedFile(fd, directory, std::move(name)), 0};
 }
 
-int StagedFile::publish(const std::string& path) {
-  if (temp_path_.empty()) {
+int StagedFile::publish(const std::string& name) {
+  const int dir_fd = directory_.handle()->fd();
+  if (temp_name_.empty()) {
     // A file without a name takes a free name at once; a name already in
     // use (an earlier track, or a link) is replaced by way of a temporary name.
-    const int linked = link_fd(as_fd(file_), path);
+    const int linked = link_fd(as_fd(file_), dir_fd, name);
     if (linked == 0) {
       const int close_error = close_file(release());
       if (close_error != 0) {
-        ::unlink(path.c_str());  // nothing stood there before
+        ::unlinkat(dir_fd, name.c_str(), 0);  // nothing stood there before
       }
       return close_error;
     }
-    const int error =
-        linked != EEXIST
-            ? linked
-            : claim_temp_name(
-                  directory_,
-                  [this](const std::string& candidate) { return link_fd(as_fd(file_), candidate); },
-                  temp_path_);
+    const int error = linked != EEXIST ? linked
+                                       : claim_temp_name(
+                                             [this, dir_fd](const std::string& candidate) {
+                                               return link_fd(as_fd(file_), dir_fd, candidate);
+                                             },
+                                             temp_name_);
     if (error != 0) {
       discard();
       return error;
     }
   }
   int error = close_file(release());
-  if (error == 0 && ::rename(temp_path_.c_str(), path.c_str()) != 0) {
+  if (error == 0 && ::renameat(dir_fd, temp_name_.c_str(), dir_fd, name.c_str()) != 0) {
     error = errno;
   }
   if (error != 0) {
-    ::unlink(temp_path_.c_str());
+    ::unlinkat(dir_fd, temp_name_.c_str(), 0);
   }
-  temp_path_.clear();
+  temp_name_.clear();
   return error;
 }
 
@@ -195,9 +240,9 @@ void StagedFile::discard() {
   if (file_ != kNoFile) {
     close_file(release());  // a file without a name is gone once closed
   }
-  if (!temp_path_.empty()) {
-    ::unlink(temp_path_.c_str());
-    temp_path_.clear();
+  if (!temp_name_.empty()) {
+    ::unlinkat(directory_.handle()->fd(), temp_name_.c_str(), 0);
+    temp_name_.clear();
   }
 }
 

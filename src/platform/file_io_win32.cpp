@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "platform/directory_win32.h"
 #include "platform/file_io.h"
 #include "platform/temp_name.h"
 #include "platform/win32_text.h"
@@ -30,13 +31,40 @@ int last_error() {
 
 }  // namespace
 
-std::optional<InputFile> open_regular_file(const std::string& path) {
-  const HANDLE handle = CreateFileW(system_path(path).c_str(), GENERIC_READ, kShareAll, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+OpenedDirectory open_directory(const std::string& path) {
+  std::optional<std::wstring> resolved = resolve_directory(path);
+  if (!resolved) {
+    return {{}, last_error()};
+  }
+  return {Directory(std::make_shared<Directory::Handle>(Directory::Handle{std::move(*resolved)})),
+          0};
+}
+
+// Only a path: whether the directory is there, the listing or the file
+// opened in it tells.
+OpenedDirectory open_directory(const Directory& parent, const std::string& name) {
+  if (parent.handle() == nullptr) {
+    return {{}, ERROR_PATH_NOT_FOUND};
+  }
+  return {Directory(
+              std::make_shared<Directory::Handle>(Directory::Handle{parent.handle()->entry(name)})),
+          0};
+}
+
+// Windows has no soft limit on handles.
+void raise_open_file_limit() {}
+
+std::optional<InputFile> open_regular_file(const Directory& directory, const std::string& name) {
+  if (directory.handle() == nullptr) {
+    return std::nullopt;
+  }
+  const HANDLE handle =
+      CreateFileW(directory.handle()->entry(name).c_str(), GENERIC_READ, kShareAll, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     return std::nullopt;
   }
-  // A name like CON or a named pipe opens a device, not a file on disk.
+  // A named pipe, or a link to a device, is not a file on disk.
   LARGE_INTEGER size{};
   if (GetFileType(handle) != FILE_TYPE_DISK || GetFileSizeEx(handle, &size) == 0) {
     CloseHandle(handle);
@@ -107,20 +135,6 @@ std::string error_text(int error) {
   return message;
 }
 
-std::string track_name_text(std::string_view raw) {
-  const auto size = static_cast<int>(raw.size());
-  if (size == 0 ||
-      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, raw.data(), size, nullptr, 0) > 0) {
-    return std::string(raw);
-  }
-  // Not UTF-8: the bytes are text of the system's ANSI code page, as they
-  // were to a program that wrote them there.
-  const int length = MultiByteToWideChar(CP_ACP, 0, raw.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, raw.data(), size, wide.data(), length);
-  return to_utf8(wide);
-}
-
 namespace {
 
 // Marks the open file to be deleted when its last handle closes, or clears
@@ -131,9 +145,8 @@ bool set_delete_on_close(HANDLE file, bool remove) {
          0;
 }
 
-// Renames the open `file` to `path`, replacing a file or link there.
-int rename_open_file(HANDLE file, const std::string& path) {
-  const std::wstring target = system_path(path);
+// Renames the open `file` to `target`, replacing a file or link there.
+int rename_open_file(HANDLE file, const std::wstring& target) {
   const std::size_t name_bytes = target.size() * sizeof(wchar_t);
   std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + name_bytes);
   auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
@@ -151,20 +164,20 @@ int rename_open_file(HANDLE file, const std::string& path) {
 
 // Windows has no file without a name: the output gets a temporary one, and is
 // marked for deletion until it is published.
-StagedOutput StagedFile::create(const std::string& directory) {
-  // An empty directory would make the path "\name": the current drive's root.
-  if (directory.empty()) {
+StagedOutput StagedFile::create(const Directory& directory) {
+  if (directory.handle() == nullptr) {
     return {{}, ERROR_PATH_NOT_FOUND};
   }
   int error = ERROR_FILE_EXISTS;
   for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
-    std::string path = temp_file_path(directory, GetCurrentProcessId());
+    std::string name = temp_file_name(GetCurrentProcessId());
     // CREATE_NEW fails on anything at the path, a link included.
-    const HANDLE created = CreateFileW(system_path(path).c_str(), GENERIC_WRITE | DELETE, kShareAll,
-                                       nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE created =
+        CreateFileW(directory.handle()->entry(name).c_str(), GENERIC_WRITE | DELETE, kShareAll,
+                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (created != INVALID_HANDLE_VALUE) {
       set_delete_on_close(created, true);
-      return {StagedFile(as_native(created), directory, std::move(path)), 0};
+      return {StagedFile(as_native(created), directory, std::move(name)), 0};
     }
     error = last_error();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
@@ -174,14 +187,14 @@ StagedOutput StagedFile::create(const std::string& directory) {
   return {{}, error};
 }
 
-int StagedFile::publish(const std::string& path) {
+int StagedFile::publish(const std::string& name) {
   set_delete_on_close(as_handle(file_), false);
-  const int error = rename_open_file(as_handle(file_), path);
+  const int error = rename_open_file(as_handle(file_), directory_.handle()->entry(name));
   if (error != 0) {
     discard();
     return error;
   }
-  temp_path_.clear();
+  temp_name_.clear();
   // CloseHandle reports no delayed write errors; WriteFile already did.
   close_file(release());
   return 0;
@@ -192,9 +205,10 @@ void StagedFile::discard() {
     set_delete_on_close(as_handle(file_), true);
     close_file(release());
   }
-  if (!temp_path_.empty()) {
-    DeleteFileW(system_path(temp_path_).c_str());  // where the mark could not be set
-    temp_path_.clear();
+  if (!temp_name_.empty()) {
+    // Where the mark could not be set.
+    DeleteFileW(directory_.handle()->entry(temp_name_).c_str());
+    temp_name_.clear();
   }
 }
 

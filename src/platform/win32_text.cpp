@@ -44,24 +44,36 @@ std::wstring extended_length_path(std::wstring_view full_path) {
   return L"\\\\?\\" + std::wstring(full_path);
 }
 
-std::wstring system_path(const std::string& path) {
+std::optional<std::wstring> resolve_directory(const std::string& path) {
   std::wstring wide = to_wide(path);
-  if (wide.size() < kPlainPathLimit || starts_with(wide, L"\\\\?\\")) {
-    return wide;
+  if (wide.empty()) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return std::nullopt;
   }
-  // GetFullPathNameW also folds "." and ".." and doubled separators, which
-  // the extended form would otherwise take literally.
-  const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (needed == 0) {
-    return wide;
+  std::wstring resolved;
+  if (starts_with(wide, L"\\\\?\\")) {
+    resolved = std::move(wide);
+  } else {
+    // GetFullPathNameW folds "." and ".." and doubled separators, which the
+    // extended form would take literally.
+    const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) {
+      return std::nullopt;
+    }
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) {
+      return std::nullopt;
+    }
+    full.resize(length);
+    resolved = extended_length_path(full);
   }
-  std::wstring full(needed, L'\0');
-  const DWORD length = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
-  if (length == 0 || length >= needed) {
-    return wide;
+  // Every name is joined on with a separator of its own. A drive's root
+  // becomes "\\?\C:", which the joined paths complete again.
+  while (resolved.size() > 4 && resolved.back() == L'\\') {
+    resolved.pop_back();
   }
-  full.resize(length);
-  return extended_length_path(full);
+  return resolved;
 }
 
 }  // namespace tolvane
