@@ -15,8 +15,9 @@ namespace tolvane {
 /// ANSI code page).
 std::vector<std::string> command_line_arguments(int argc, char* argv[]);
 
-/// Writes `text` to standard output at once, so each line shows as soon as
-/// it is printed.
+/// Writes `text` to standard output at once, with one call to the system
+/// where it takes the whole text (a terminal, a pipe, a file, a console
+/// window), and nothing kept back in a buffer.
 void print(std::string_view text);
 
 }  // namespace tolvane

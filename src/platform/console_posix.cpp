@@ -1,4 +1,6 @@
-#include <cstdio>
+#include <cerrno>
+
+#include <unistd.h>
 
 #include "platform/console.h"
 
@@ -9,9 +11,18 @@ std::vector<std::string> command_line_arguments(int argc, char* argv[]) {
 }
 
 void print(std::string_view text) {
-  // Nothing to be done if standard output itself fails.
-  (void)std::fwrite(text.data(), 1, text.size(), stdout);
-  (void)std::fflush(stdout);
+  // Straight to the descriptor: one write for the whole text, where stdio
+  // could split it. Nothing to be done if standard output itself fails.
+  while (!text.empty()) {
+    const ssize_t put = ::write(STDOUT_FILENO, text.data(), text.size());
+    if (put < 0 && errno == EINTR) {
+      continue;
+    }
+    if (put <= 0) {
+      return;
+    }
+    text.remove_prefix(static_cast<std::size_t>(put));
+  }
 }
 
 }  // namespace tolvane

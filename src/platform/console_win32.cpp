@@ -1,5 +1,7 @@
 #include <cstdio>
 
+#include <io.h>
+
 // shellapi.h needs windows.h before it.
 // clang-format off
 #include <windows.h>
@@ -10,6 +12,23 @@
 #include "platform/win32_text.h"
 
 namespace tolvane {
+namespace {
+
+// Hands `size` units from `data` to `write` until all are taken, or it fails
+// or takes none: then the rest is lost, as nothing can be done about it.
+template <typename Unit, typename Write>
+void write_whole(const Unit* data, std::size_t size, Write write) {
+  while (size > 0) {
+    DWORD put = 0;
+    if (!write(data, static_cast<DWORD>(size), &put) || put == 0) {
+      return;
+    }
+    data += put;
+    size -= put;
+  }
+}
+
+}  // namespace
 
 std::vector<std::string> command_line_arguments(int argc, char* argv[]) {
   // argv holds the arguments in the ANSI code page, where a name it cannot
@@ -28,16 +47,25 @@ std::vector<std::string> command_line_arguments(int argc, char* argv[]) {
 }
 
 void print(std::string_view text) {
-  static const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-  static const bool to_console = [] {
-    DWORD mode = 0;
-    return GetConsoleMode(out, &mode) != 0;
-  }();
+  // Asked every time rather than kept: the C runtime's standard output can
+  // be pointed elsewhere (the tests catch it that way).
+  const auto out = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stdout)));
+  DWORD mode = 0;
+  const bool to_console = GetConsoleMode(out, &mode) != 0;
+  // Lines end in CR LF on Windows, in a console window and in a file alike.
   if (!to_console) {
-    // A file or a pipe gets the UTF-8 bytes; stdout is in text mode, so each
-    // line ends in CR LF.
-    (void)std::fwrite(text.data(), 1, text.size(), stdout);
-    (void)std::fflush(stdout);
+    // A file or a pipe gets the UTF-8 bytes, in one WriteFile.
+    std::string bytes;
+    bytes.reserve(text.size() + text.size() / 16);
+    for (const char c : text) {
+      if (c == '\n') {
+        bytes += '\r';
+      }
+      bytes += c;
+    }
+    write_whole(bytes.data(), bytes.size(), [out](const char* next, DWORD size, DWORD* put) {
+      return WriteFile(out, next, size, put, nullptr) != 0;
+    });
     return;
   }
   // The console shows every character whatever its code page, when it is
@@ -49,17 +77,9 @@ void print(std::string_view text) {
     }
     wide += c;
   }
-  const wchar_t* next = wide.data();
-  std::size_t left = wide.size();
-  while (left > 0) {
-    DWORD written = 0;
-    if (WriteConsoleW(out, next, static_cast<DWORD>(left), &written, nullptr) == 0 ||
-        written == 0) {
-      return;
-    }
-    next += written;
-    left -= written;
-  }
+  write_whole(wide.data(), wide.size(), [out](const wchar_t* next, DWORD size, DWORD* put) {
+    return WriteConsoleW(out, next, size, put, nullptr) != 0;
+  });
 }
 
 }  // namespace tolvane

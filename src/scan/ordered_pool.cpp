@@ -15,8 +15,10 @@ constexpr std::uint64_t kMaxRun = 16;
 
 }  // namespace
 
-OrderedPool::OrderedPool(unsigned workers, std::size_t slots)
-    : workers_(std::max(workers, 1U)), ring_(std::max<std::size_t>(slots, 1)) {
+OrderedPool::OrderedPool(unsigned workers, std::size_t slots, Print print)
+    : workers_(std::max(workers, 1U)),
+      print_(std::move(print)),
+      ring_(std::max<std::size_t>(slots, 1)) {
   for (unsigned i = 0; i < workers_; ++i) {
     threads_.emplace_back([this] { work(); });
   }
@@ -97,22 +99,41 @@ void OrderedPool::work() {
 // Runs the Finish of every job that is done and next in order, unless
 // another worker is already doing so: then that worker will reach them. So
 // Finishes run one at a time and in order, on whichever worker completed the
-// next job, without waking a thread of their own for each file.
+// next job, without waking a thread of their own for each file. The text of
+// one pass is printed at once, and those jobs count as finished only then,
+// so that nothing waiting for them (the closing message) overtakes it; jobs
+// done meanwhile make another pass.
 void OrderedPool::finish_done_jobs(std::unique_lock<std::mutex>& lock) {
   if (finishing_) {
     return;
   }
   finishing_ = true;
-  while (finished_ < submitted_ && ring_[finished_ % ring_.size()].done) {
-    Slot& slot = ring_[finished_ % ring_.size()];
-    Finish finish = std::move(slot.finish);
-    lock.unlock();
-    if (finish) {
-      finish();
+  std::string text;
+  for (;;) {
+    std::uint64_t next = finished_;
+    while (next < submitted_ && ring_[next % ring_.size()].done) {
+      Slot& slot = ring_[next % ring_.size()];
+      Finish finish = std::move(slot.finish);
+      lock.unlock();
+      if (finish) {
+        text += finish();
+      }
+      lock.lock();
+      // The slot stays taken until the pass is printed.
+      ++next;
     }
-    lock.lock();
-    slot.done = false;
-    ++finished_;
+    if (next == finished_) {
+      break;
+    }
+    if (!text.empty()) {
+      lock.unlock();
+      print_(text);
+      text.clear();
+      lock.lock();
+    }
+    for (; finished_ < next; ++finished_) {
+      ring_[finished_ % ring_.size()].done = false;
+    }
     if (waiting_for_slots_ > 0 &&
         (submitted_ - finished_ <= ring_.size() / 2 || finished_ == submitted_)) {
       slot_freed_.notify_all();

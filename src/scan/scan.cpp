@@ -32,26 +32,25 @@ std::string_view extension_text(std::string_view name) {
   return dot == std::string_view::npos ? name : name.substr(dot + 1);
 }
 
-void report(const std::string& path, const ExtractResult& result) {
+// The console line for the file at `path`.
+std::string report(const std::string& path, const ExtractResult& result) {
   switch (result.outcome) {
     case ExtractOutcome::kExtracted:
-      print("Extracted music from " + path + "\n");
-      break;
+      return "Extracted music from " + path + "\n";
     case ExtractOutcome::kNoMusic:
-      print("No music in " + path + " skipping file.\n");
-      break;
+      return "No music in " + path + " skipping file.\n";
     case ExtractOutcome::kWriteFailed:
-      print("Could not write music from " + path + " to " + result.output_path + ": " +
-            result.reason + "\n");
-      break;
+      return "Could not write music from " + path + " to " + result.output_path + ": " +
+             result.reason + "\n";
   }
+  return {};
 }
 
 // Prints `line` in its place among the files' lines: after every file offered
 // before it.
 void print_in_order(OrderedPool& pool, std::string line) {
   pool.submit({nullptr, [line = std::move(line)]() -> OrderedPool::Finish {
-                 return [line] { print(line); };
+                 return [line] { return line; };
                }});
 }
 
@@ -66,7 +65,7 @@ void offer(const Directory& directory, const std::string& name, const std::strin
   // run or never end.
   if (kind != EntryKind::kFile) {
     settings.pool.submit({nullptr, [path]() -> OrderedPool::Finish {
-                            return [path] { report(path, {ExtractOutcome::kNoMusic, {}, {}}); };
+                            return [path] { return report(path, {ExtractOutcome::kNoMusic, {}, {}}); };
                           }});
     return;
   }
@@ -75,7 +74,7 @@ void offer(const Directory& directory, const std::string& name, const std::strin
                         [path, input, &output = settings.output]() -> OrderedPool::Finish {
                           auto track =
                               std::make_shared<PreparedTrack>(prepare_track(*input, output));
-                          return [path, track] { report(path, publish_track(std::move(*track))); };
+                          return [path, track] { return report(path, publish_track(std::move(*track))); };
                         }});
 }
 
@@ -155,7 +154,7 @@ int scan_directory(const std::string& directory, const std::string& extension,
   const OutputDir output = open_output_dir(output_dir);
   // The pool finishes every file offered before it goes, also when a listing
   // error stops the walk.
-  OrderedPool pool(workers, kSlotsPerWorker * workers);
+  OrderedPool pool(workers, kSlotsPerWorker * workers, print);
   return walk(top, directory, ScanSettings{extension, output, recurse, pool});
 }
 
