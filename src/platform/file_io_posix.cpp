@@ -9,6 +9,7 @@
 
 #include "platform/directory_posix.h"
 #include "platform/file_io.h"
+#include "platform/stop_cleanup_posix.h"
 #include "platform/temp_name.h"
 
 namespace tolvane {
@@ -150,15 +151,20 @@ int link_fd(int fd, int dir_fd, const std::string& name) {
   return ::linkat(AT_FDCWD, self.c_str(), dir_fd, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
 }
 
-// Finds a free temporary name and has `take` claim it: `take` creates or
-// links a file under the name it is given and returns 0, EEXIST when
-// something already stands there, or another error.
+// Finds a free temporary name in the directory open as `dir_fd` and has
+// `take` claim it: `take` creates or links a file under the name it is given
+// and returns 0, EEXIST when something already stands there, or another
+// error. A name is noted for removal on a stop before it is taken.
 template <typename Take>
-int claim_temp_name(Take take, std::string& name) {
+int claim_temp_name(int dir_fd, Take take, std::string& name) {
   int error = EEXIST;
   for (int attempt = 0; attempt < kTempAttempts && error == EEXIST; ++attempt) {
     name = temp_file_name(static_cast<unsigned long>(::getpid()));
+    remember_temp_file(dir_fd, name);
     error = take(name);
+    if (error != 0) {
+      forget_temp_file(dir_fd, name);
+    }
   }
   if (error != 0) {
     name.clear();
@@ -189,6 +195,7 @@ StagedOutput StagedFile::create(const Directory& directory) {
   // O_EXCL also fails on a link at the name, dangling or not, so nothing is
   // ever written through one.
   const int error = claim_temp_name(
+      dir_fd,
       [&fd, dir_fd](const std::string& candidate) {
         fd = ::openat(dir_fd, candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC,
                       0666);
@@ -216,6 +223,7 @@ int StagedFile::publish(const std::string& name) {
     }
     const int error = linked != EEXIST ? linked
                                        : claim_temp_name(
+                                             dir_fd,
                                              [this, dir_fd](const std::string& candidate) {
                                                return link_fd(as_fd(file_), dir_fd, candidate);
                                              },
@@ -232,6 +240,7 @@ int StagedFile::publish(const std::string& name) {
   if (error != 0) {
     ::unlinkat(dir_fd, temp_name_.c_str(), 0);
   }
+  forget_temp_file(dir_fd, temp_name_);
   temp_name_.clear();
   return error;
 }
@@ -242,6 +251,7 @@ void StagedFile::discard() {
   }
   if (!temp_name_.empty()) {
     ::unlinkat(directory_.handle()->fd(), temp_name_.c_str(), 0);
+    forget_temp_file(directory_.handle()->fd(), temp_name_);
     temp_name_.clear();
   }
 }
