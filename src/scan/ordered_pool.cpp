@@ -5,15 +5,6 @@
 #include <utility>
 
 namespace tolvane {
-namespace {
-
-// The most jobs a worker takes at once. Taking several consecutive jobs
-// spares a hand-over between threads per file, and runs each right after
-// the one before it, so the worker that finished one can often finish the
-// next too.
-constexpr std::uint64_t kMaxRun = 16;
-
-}  // namespace
 
 OrderedPool::OrderedPool(unsigned workers, std::size_t slots, Print print)
     : workers_(std::max(workers, 1U)),
@@ -60,39 +51,64 @@ void OrderedPool::wait_all() {
   --waiting_for_slots_;
 }
 
+// Takes a fair share of the waiting jobs, at most kMaxRun, into `jobs` and
+// returns how many: so that a slow job holds up few others.
+std::uint64_t OrderedPool::take_run(std::array<Job, kMaxRun>& jobs, std::uint64_t& first) {
+  const std::uint64_t run = std::min<std::uint64_t>(
+      {kMaxRun, submitted_ - taken_, std::max<std::uint64_t>(1, (submitted_ - taken_) / workers_)});
+  first = taken_;
+  taken_ += run;
+  for (std::uint64_t i = 0; i < run; ++i) {
+    jobs[i] = std::move(ring_[(first + i) % ring_.size()].job);
+  }
+  return run;
+}
+
 void OrderedPool::work() {
+  std::array<Job, kMaxRun> current;
+  std::array<Job, kMaxRun> next;
+  std::uint64_t current_first = 0;
+  std::uint64_t next_first = 0;
+  std::uint64_t current_run = 0;
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    job_ready_.wait(lock, [this] { return stopping_ || taken_ < submitted_; });
-    if (taken_ == submitted_) {
-      return;  // stopping, and nothing left to take
-    }
-    // A fair share of the waiting jobs, so that a slow one holds up few others.
-    const std::uint64_t run =
-        std::min(kMaxRun, std::max<std::uint64_t>(1, (submitted_ - taken_) / workers_));
-    const std::uint64_t first = taken_;
-    taken_ += run;
-    std::array<Job, kMaxRun> jobs;
-    for (std::uint64_t i = 0; i < run; ++i) {
-      jobs[i] = std::move(ring_[(first + i) % ring_.size()].job);
-    }
-    lock.unlock();
-    for (std::uint64_t i = 0; i < run; ++i) {
-      if (jobs[i].start) {
-        jobs[i].start();
+    if (current_run == 0) {
+      job_ready_.wait(lock, [this] { return stopping_ || taken_ < submitted_; });
+      if (taken_ == submitted_) {
+        return;  // stopping, and nothing left to take
       }
+      current_run = take_run(current, current_first);
+      lock.unlock();
+      start_all(current, current_run);
+      lock.lock();
     }
-    for (std::uint64_t i = 0; i < run; ++i) {
-      Finish finish = jobs[i].run();
+    // The next run is taken and started before this one is worked through,
+    // so that what it waits for (a cold disk) comes in meanwhile.
+    const std::uint64_t next_run = taken_ < submitted_ ? take_run(next, next_first) : 0;
+    lock.unlock();
+    start_all(next, next_run);
+    for (std::uint64_t i = 0; i < current_run; ++i) {
+      Finish finish = current[i].run();
       lock.lock();
       // A slot is not reused before its job has finished.
-      Slot& slot = ring_[(first + i) % ring_.size()];
+      Slot& slot = ring_[(current_first + i) % ring_.size()];
       slot.finish = std::move(finish);
       slot.done = true;
       finish_done_jobs(lock);
       lock.unlock();
     }
+    std::swap(current, next);
+    current_first = next_first;
+    current_run = next_run;
     lock.lock();
+  }
+}
+
+void OrderedPool::start_all(std::array<Job, kMaxRun>& jobs, std::uint64_t run) {
+  for (std::uint64_t i = 0; i < run; ++i) {
+    if (jobs[i].start) {
+      jobs[i].start();
+    }
   }
 }
 

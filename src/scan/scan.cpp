@@ -15,10 +15,11 @@
 namespace tolvane {
 namespace {
 
-// Files in flight per worker: enough that no worker waits for the walk or
-// for a slow file before it, few enough that open files and staged outputs
-// stay a small, fixed number however large the tree.
-constexpr std::size_t kSlotsPerWorker = 16;
+// Files in flight per worker: two runs of 16, the one it works through and
+// the one whose reads it has started; enough that no worker waits for the
+// walk or for a slow file before it, few enough that open files and staged
+// outputs stay a small, fixed number however large the tree.
+constexpr std::size_t kSlotsPerWorker = 32;
 
 struct ScanSettings {
   const std::string& extension;
