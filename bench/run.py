@@ -5,16 +5,23 @@
     python3 bench/run.py --curve [--runs N] [--scratch DIR]
 
 Builds the tool (preset default) unless --tool is given, generates four
-trees in a scratch directory on the repository's file system (the same
-random key every time, so every run sees the same bytes), and for each tree
-runs the tool and `cp -r` alternately, N times each after one warm-up run of
-each, removing the outputs and syncing before every run so both start from
-the same cache and disk state. The tree cold-many-small is many-small with
-the page cache dropped before every run of either side, as a user meets a
-game's data the first time (needs root; skipped with a message otherwise).
-Reports the median wall time of each, their ratio, and the tool's peak
-resident memory; writes the table to bench/results.md and ends with one
-summary line.
+trees (the same random key every time, so every run sees the same bytes),
+and for each tree runs the tool and `cp -r` alternately, N times each after
+one warm-up run of each, removing the outputs and syncing before every run
+so both start from the same cache and disk state. The warm trees live on a
+journaled ext4 file system, as users have it: an image under the scratch
+directory, made once and loop-mounted for the run (needs root; otherwise
+the scratch directory's own file system, with a note). The row tty is
+many-small with the tool's console in a real terminal, a tmux window,
+rather than /dev/null. The tree cold-many-small is many-small on the
+scratch directory's own disk (a loop device would serialise its reads),
+written to the ext4 image, with the page cache dropped before every run of
+either side, as a user
+meets a game's data the first time (needs root; skipped with a message
+otherwise). Reports the median wall time of each, the median of the ratios
+of each run of the tool to the run of cp right after it, and the tool's
+peak resident memory; writes the table to bench/results.md and ends
+with one summary line.
 
 --curve instead times one walk with 1, 2, 4, 8 and 16 extraction workers
 (bench/worker_curve.cpp, the tool's own walk with the number of workers as
@@ -23,9 +30,11 @@ table to bench/workers.md.
 """
 
 import argparse
+import atexit
 import datetime
 import os
 import random
+import shlex
 import shutil
 import statistics
 import subprocess
@@ -101,7 +110,68 @@ def make_mixed(top, rng):
 TREES = {"many-small": make_many_small, "few-large": make_few_large,
          "deep": make_deep, "mixed": make_mixed}
 COLD_PREFIX = "cold-"
+TTY = "tty"  # many-small, the console in a terminal
 CURVE_WORKERS = (1, 2, 4, 8, 16)
+EXT4_IMAGE_SIZE = "12G"  # the trees, and the outputs of one tree's runs (sparse until used)
+
+
+def journaled_ext4(scratch):
+    """A journaled ext4 for the warm trees: an image under `scratch`, made once
+    and loop-mounted until the benchmark ends. Returns where to put the trees:
+    the mount, or `scratch` itself, with a note, where it cannot be made."""
+    mount = os.path.join(scratch, "ext4")
+    if os.path.ismount(mount):
+        return mount
+    if os.geteuid() != 0:
+        print("note: warm trees on the scratch directory's own file system; "
+              "a journaled ext4 image needs root to mount", flush=True)
+        return scratch
+    image = os.path.join(scratch, "ext4.img")
+    if not os.path.exists(image):
+        subprocess.run(["truncate", "-s", EXT4_IMAGE_SIZE, image], check=True)
+        # Initialised in full now, so no background initialisation competes with the runs.
+        subprocess.run(["mkfs.ext4", "-q", "-F", "-E", "lazy_itable_init=0,lazy_journal_init=0",
+                        image], check=True)
+    os.makedirs(mount, exist_ok=True)
+    subprocess.run(["mount", "-o", "loop", image, mount], check=True)
+    atexit.register(lambda: subprocess.run(["umount", mount]))
+    clear_leftovers(mount)
+    return mount
+
+
+def clear_leftovers(scratch):
+    """Removes the outputs and the trash an interrupted benchmark left in `scratch`."""
+    for leftover in ("trash", "out-tool", "out-cp"):
+        shutil.rmtree(os.path.join(scratch, leftover), ignore_errors=True)
+
+
+class Terminal:
+    """A tmux server of the benchmark's own. Each timed command runs in a new
+    window of it, its console going to the terminal, and times itself there."""
+
+    def __init__(self):
+        self.socket = f"tolvane-bench-{os.getpid()}"
+        self.tmux(["new-session", "-d", "-s", "bench", "-x", "160", "-y", "48"])
+        atexit.register(lambda: self.tmux(["kill-server"]))
+
+    def tmux(self, args):
+        subprocess.run(["tmux", "-L", self.socket, "-f", "/dev/null"] + args, check=True)
+
+    def timed(self, command, scratch):
+        report = os.path.join(scratch, "tty-time.txt")
+        if os.path.exists(report):
+            os.remove(report)
+        script = (f"start=$(date +%s%N); {shlex.join(command)}; status=$?; end=$(date +%s%N); "
+                  f"echo $status $((end - start)) > {shlex.quote(report)}.part; "
+                  f"mv {shlex.quote(report)}.part {shlex.quote(report)}")
+        self.tmux(["new-window", "-d", "sh -c " + shlex.quote(script)])
+        while not os.path.exists(report):
+            time.sleep(0.01)
+        with open(report) as f:
+            status, nanoseconds = f.read().split()
+        if status != "0":
+            sys.exit(f"failed in the terminal: {' '.join(command)}")
+        return int(nanoseconds) / 1e9, 0
 
 
 def can_drop_caches():
@@ -210,12 +280,15 @@ def verify(tree, out, sample):
                 sys.exit(f"{tree}: {name} differs from the payload of {path}")
 
 
-def bench_tree(tool, scratch, tree, runs, verbose):
+def bench_tree(tool, scratch, out_scratch, tree, runs, verbose, terminal=None):
+    """Times `tree`, generated under `scratch`, with its outputs under `out_scratch`."""
     cold = tree.startswith(COLD_PREFIX)
     source = tree[len(COLD_PREFIX):] if cold else tree
+    if tree == TTY:
+        source = "many-small"
     top = generated_tree(scratch, source)
-    tool_out, cp_out = os.path.join(scratch, "out-tool"), os.path.join(scratch, "out-cp")
-    trash = os.path.join(scratch, "trash")
+    tool_out, cp_out = os.path.join(out_scratch, "out-tool"), os.path.join(out_scratch, "out-cp")
+    trash = os.path.join(out_scratch, "trash")
     large = source == "few-large"
     tool_times, cp_times, peak = [], [], 0
     for run in range(runs + 1):  # run 0 warms the cache and is not counted
@@ -223,7 +296,7 @@ def bench_tree(tool, scratch, tree, runs, verbose):
         os.mkdir(tool_out)
         if cold:
             drop_caches()
-        elapsed, rss = timed([tool, top, tool_out], scratch)
+        elapsed, rss = (terminal.timed if terminal else timed)([tool, top, tool_out], scratch)
         peak = max(peak, rss)
         if run:
             tool_times.append(elapsed)
@@ -242,11 +315,17 @@ def bench_tree(tool, scratch, tree, runs, verbose):
     verify(tree, tool_out, random.Random(RANDOM_KEY).sample(outputs, min(20, len(outputs))))
     set_aside(tool_out, trash, large)
     set_aside(cp_out, trash, large)
+    # The next tree starts on a file system at rest.
+    shutil.rmtree(trash, ignore_errors=True)
+    set_aside(trash, trash, True)
     tool_median, cp_median = statistics.median(tool_times), statistics.median(cp_times)
     return {"tree": tree, "tool": tool_median, "cp": cp_median,
             "tool_range": (min(tool_times), max(tool_times)),
             "cp_range": (min(cp_times), max(cp_times)),
-            "ratio": tool_median / cp_median, "peak_kib": peak, "files": len(outputs)}
+            # Each run of the tool against the run of cp right after it: the
+            # machine drifts less within a pair than across the whole series.
+            "ratio": statistics.median(t / c for t, c in zip(tool_times, cp_times)),
+            "peak_kib": peak, "files": len(outputs)}
 
 
 def build(target):
@@ -259,7 +338,7 @@ def build(target):
 def curve(scratch, runs):
     """Median seconds of one walk for each number of workers, warm and cold."""
     driver = build("worker_curve")
-    out, trash = os.path.join(scratch, "out-tool"), os.path.join(scratch, "trash")
+    warm_scratch = journaled_ext4(scratch)
     lines = [f"Time of one walk against the number of extraction workers, "
              f"{datetime.date.today().isoformat()}, {os.cpu_count()} cores, median of {runs} runs "
              f"after a warm-up (bench/run.py --curve).", "",
@@ -271,7 +350,9 @@ def curve(scratch, runs):
     else:
         print("cold runs skipped: dropping the page cache needs root", file=sys.stderr)
     for tree, cold in variants:
-        top = generated_tree(scratch, tree)
+        place = scratch if cold else warm_scratch
+        out, trash = os.path.join(warm_scratch, "out-tool"), os.path.join(warm_scratch, "trash")
+        top = generated_tree(place, tree)
         medians = []
         for workers in CURVE_WORKERS:
             times = []
@@ -280,15 +361,15 @@ def curve(scratch, runs):
                 os.mkdir(out)
                 if cold:
                     drop_caches()
-                elapsed, _ = timed([driver, str(workers), top, out], scratch)
+                elapsed, _ = timed([driver, str(workers), top, out], place)
                 if run:
                     times.append(elapsed)
             medians.append(statistics.median(times))
             print(f"{'cold ' if cold else ''}{tree}, {workers} workers: {medians[-1]:.3f} s", flush=True)
         lines.append(f"| {'cold ' if cold else ''}{tree} | " +
                      " | ".join(f"{m:.3f}" for m in medians) + " |")
-    set_aside(out, trash, True)
-    shutil.rmtree(trash, ignore_errors=True)
+        set_aside(out, trash, True)
+        shutil.rmtree(trash, ignore_errors=True)
     text = "\n".join(lines) + "\n"
     print(text, end="")
     with open(os.path.join(ROOT, "bench", "workers.md"), "w") as f:
@@ -299,7 +380,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--runs", type=int, default=7)
     parser.add_argument("--scratch", default=os.path.join(ROOT, "bench", "scratch"))
-    parser.add_argument("--trees", default=",".join(list(TREES) + [COLD_PREFIX + "many-small"]))
+    parser.add_argument("--trees",
+                        default=",".join(list(TREES) + [TTY, COLD_PREFIX + "many-small"]))
     parser.add_argument("--tool")
     parser.add_argument("--curve", action="store_true",
                         help="time the walk against the number of workers instead")
@@ -307,45 +389,61 @@ def main():
     args = parser.parse_args()
 
     os.makedirs(args.scratch, exist_ok=True)
-    trash = os.path.join(args.scratch, "trash")
-    shutil.rmtree(trash, ignore_errors=True)
-    for leftover in ("out-tool", "out-cp"):
-        shutil.rmtree(os.path.join(args.scratch, leftover), ignore_errors=True)
+    clear_leftovers(args.scratch)
     if args.curve:
         curve(args.scratch, args.runs)
         return
     tool = args.tool or build("tolvanemusicextract")
 
     results = []
-    for tree in args.trees.split(","):
+    trees = args.trees.split(",")
+    warm_scratch = journaled_ext4(args.scratch)
+    for tree in trees:
         if tree.startswith(COLD_PREFIX) and not can_drop_caches():
             print(f"{tree}: skipped, dropping the page cache needs root "
                   "(write access to /proc/sys/vm/drop_caches)", flush=True)
             results.append({"tree": tree, "skipped": True})
             continue
+        if tree == TTY and shutil.which("tmux") is None:
+            print(f"{tree}: skipped, needs tmux", flush=True)
+            results.append({"tree": tree, "skipped": True, "why": "needs tmux"})
+            continue
         print(f"{tree}: ...", flush=True)
-        results.append(bench_tree(os.path.abspath(tool), args.scratch, tree, args.runs, args.verbose))
+        # The cold tree's outputs go to the journaled ext4 too: on the
+        # machine's own disk, without a journal, new files come slowly for
+        # minutes after many were deleted.
+        scratch = args.scratch if tree.startswith(COLD_PREFIX) else warm_scratch
+        results.append(bench_tree(os.path.abspath(tool), scratch, warm_scratch, tree, args.runs,
+                                  args.verbose,
+                                  Terminal() if tree == TTY else None))
 
+    where = ("a journaled ext4 image, loop-mounted" if warm_scratch != args.scratch
+             else "the scratch directory's file system")
     lines = [f"Benchmark of {os.path.basename(tool)} against `cp -r`, "
              f"{datetime.date.today().isoformat()}, {os.cpu_count()} cores, "
-             f"median of {args.runs} alternating runs each after a warm-up.", "",
-             "| tree | tracks | tool (s) | cp -r (s) | tool/cp | tool min-max (s) | cp min-max (s) "
+             f"median of {args.runs} alternating runs each after a warm-up. Warm trees on {where}; "
+             f"cold-many-small read from the machine's own disk; tty: the tool's console in a tmux "
+             f"window, /dev/null elsewhere.", "",
+             "| tree | tracks | tool (s) | cp -r (s) | tool/cp (median of pairs) | tool min-max (s) "
+             "| cp min-max (s) "
              "| tool peak RSS (KiB) |",
              "|---|---|---|---|---|---|---|---|"]
     for r in results:
         if r.get("skipped"):
-            lines.append(f"| {r['tree']} | skipped: dropping the page cache needs root |||||||")
+            why = r.get("why", "dropping the page cache needs root")
+            lines.append(f"| {r['tree']} | skipped: {why} |||||||")
             continue
         lines.append(f"| {r['tree']} | {r['files']} | {r['tool']:.3f} | {r['cp']:.3f} | "
                      f"{r['ratio']:.2f} | {r['tool_range'][0]:.3f}-{r['tool_range'][1]:.3f} | "
-                     f"{r['cp_range'][0]:.3f}-{r['cp_range'][1]:.3f} | {r['peak_kib']} |")
+                     f"{r['cp_range'][0]:.3f}-{r['cp_range'][1]:.3f} | {r['peak_kib'] or '-'} |")
     ratios = " ".join(f"{r['tree']}=skipped" if r.get("skipped") else f"{r['tree']}={r['ratio']:.2f}"
                       for r in results)
     summary = f"ratio {ratios} peak_kib={max(r.get('peak_kib', 0) for r in results)}"
     lines += ["", summary]
     text = "\n".join(lines) + "\n"
     print(text, end="")
-    shutil.rmtree(trash, ignore_errors=True)
+    clear_leftovers(args.scratch)
+    clear_leftovers(warm_scratch)
     with open(os.path.join(ROOT, "bench", "results.md"), "w") as out:
         out.write(text)
 
