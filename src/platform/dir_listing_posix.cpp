@@ -57,7 +57,7 @@ OpenedListing listing_of(const OpenedDirectory& opened) {
   }
   std::optional<DirIdentity> identity;
   struct stat info {};
-  if (::fstat(opened.directory.handle()->fd(), &info) == 0) {
+  if (::fstat(opened.directory.handle()->fd, &info) == 0) {
     identity = DirIdentity{static_cast<std::uint64_t>(info.st_dev),
                            static_cast<std::uint64_t>(info.st_ino)};
   }

@@ -11,14 +11,13 @@ namespace tolvane {
 /// (openat), and the walk reads its listing from the same stream, so each
 /// level of a walk holds one descriptor.
 struct Directory::Handle {
-  explicit Handle(DIR* stream) : dir(stream) {}
+  explicit Handle(DIR* stream) : dir(stream), fd(::dirfd(stream)) {}
   ~Handle() { ::closedir(dir); }
   Handle(const Handle&) = delete;
   Handle& operator=(const Handle&) = delete;
 
-  int fd() const { return ::dirfd(dir); }
-
-  DIR* const dir;
+  DIR* const dir;  // read by the walk alone
+  const int fd;    // the stream's own, for the workers' openat
 };
 
 }  // namespace tolvane

@@ -55,7 +55,7 @@ OpenedDirectory open_directory(const Directory& parent, const std::string& name)
   if (parent.handle() == nullptr) {
     return {{}, EBADF};
   }
-  return directory_stream(::openat(parent.handle()->fd(), name.c_str(), kDirectoryFlags));
+  return directory_stream(::openat(parent.handle()->fd, name.c_str(), kDirectoryFlags));
 }
 
 void raise_open_file_limit() {
@@ -75,7 +75,7 @@ std::optional<InputFile> open_regular_file(const Directory& directory, const std
   // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; fstat then
   // refuses it. Checking the type of the open file, not the name, leaves no
   // gap in which the name could be swapped for something else.
-  const int fd = ::openat(directory.handle()->fd(), name.c_str(),
+  const int fd = ::openat(directory.handle()->fd, name.c_str(),
                           O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
     return std::nullopt;
@@ -178,7 +178,7 @@ StagedOutput StagedFile::create(const Directory& directory) {
   if (directory.handle() == nullptr) {
     return {{}, EBADF};
   }
-  const int dir_fd = directory.handle()->fd();
+  const int dir_fd = directory.handle()->fd;
 #if defined(O_TMPFILE)
   // The file gets its name through its entry in /proc/self/fd, so only
   // offer it where that exists.
@@ -209,7 +209,7 @@ StagedOutput StagedFile::create(const Directory& directory) {
 }
 
 int StagedFile::publish(const std::string& name) {
-  const int dir_fd = directory_.handle()->fd();
+  const int dir_fd = directory_.handle()->fd;
   if (temp_name_.empty()) {
     // A file without a name takes a free name at once; a name already in
     // use (an earlier track, or a link) is replaced by way of a temporary name.
@@ -250,8 +250,8 @@ void StagedFile::discard() {
     close_file(release());  // a file without a name is gone once closed
   }
   if (!temp_name_.empty()) {
-    ::unlinkat(directory_.handle()->fd(), temp_name_.c_str(), 0);
-    forget_temp_file(directory_.handle()->fd(), temp_name_);
+    ::unlinkat(directory_.handle()->fd, temp_name_.c_str(), 0);
+    forget_temp_file(directory_.handle()->fd, temp_name_);
     temp_name_.clear();
   }
 }

@@ -82,9 +82,12 @@ void OrderedPool::work() {
       start_all(current, current_run);
       lock.lock();
     }
-    // The next run is taken and started before this one is worked through,
-    // so that what it waits for (a cold disk) comes in meanwhile.
-    const std::uint64_t next_run = taken_ < submitted_ ? take_run(next, next_first) : 0;
+    // When the walk is a run ahead or more, the next run is taken and
+    // started before this one is worked through, so that what it waits for
+    // (a cold disk) comes in meanwhile. Fewer waiting jobs are left to the
+    // other workers, which would otherwise sit idle.
+    const std::uint64_t next_run =
+        submitted_ - taken_ >= kMaxRun ? take_run(next, next_first) : 0;
     lock.unlock();
     start_all(next, next_run);
     for (std::uint64_t i = 0; i < current_run; ++i) {
