@@ -37,8 +37,8 @@ extern "C" void remove_temp_files_and_stop(int signal_number) {
       ::unlinkat(file.dir_fd.load(std::memory_order_relaxed), file.name.data(), 0);
     }
   }
-  std::signal(signal_number, SIG_DFL);
-  std::raise(signal_number);
+  (void)std::signal(signal_number, SIG_DFL);
+  (void)std::raise(signal_number);
 }
 
 void install_stop_handlers() {
