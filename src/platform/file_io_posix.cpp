@@ -75,8 +75,8 @@ std::optional<InputFile> open_regular_file(const Directory& directory, const std
   // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; fstat then
   // refuses it. Checking the type of the open file, not the name, leaves no
   // gap in which the name could be swapped for something else.
-  const int fd = ::openat(directory.handle()->fd, name.c_str(),
-                          O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  const int fd =
+      ::openat(directory.handle()->fd, name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
     return std::nullopt;
   }

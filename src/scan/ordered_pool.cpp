@@ -86,8 +86,7 @@ void OrderedPool::work() {
     // started before this one is worked through, so that what it waits for
     // (a cold disk) comes in meanwhile. Fewer waiting jobs are left to the
     // other workers, which would otherwise sit idle.
-    const std::uint64_t next_run =
-        submitted_ - taken_ >= kMaxRun ? take_run(next, next_first) : 0;
+    const std::uint64_t next_run = submitted_ - taken_ >= kMaxRun ? take_run(next, next_first) : 0;
     lock.unlock();
     start_all(next, next_run);
     for (std::uint64_t i = 0; i < current_run; ++i) {

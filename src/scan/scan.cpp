@@ -66,17 +66,19 @@ void offer(const Directory& directory, const std::string& name, const std::strin
   // run or never end.
   if (kind != EntryKind::kFile) {
     settings.pool.submit({nullptr, [path]() -> OrderedPool::Finish {
-                            return [path] { return report(path, {ExtractOutcome::kNoMusic, {}, {}}); };
+                            return [path] {
+                              return report(path, {ExtractOutcome::kNoMusic, {}, {}});
+                            };
                           }});
     return;
   }
   auto input = std::make_shared<std::optional<InputFile>>();
-  settings.pool.submit({[directory, name, input] { *input = open_track_input(directory, name); },
-                        [path, input, &output = settings.output]() -> OrderedPool::Finish {
-                          auto track =
-                              std::make_shared<PreparedTrack>(prepare_track(*input, output));
-                          return [path, track] { return report(path, publish_track(std::move(*track))); };
-                        }});
+  settings.pool.submit(
+      {[directory, name, input] { *input = open_track_input(directory, name); },
+       [path, input, &output = settings.output]() -> OrderedPool::Finish {
+         auto track = std::make_shared<PreparedTrack>(prepare_track(*input, output));
+         return [path, track] { return report(path, publish_track(std::move(*track))); };
+       }});
 }
 
 // One directory on the path from the top of the walk down to where it is.
