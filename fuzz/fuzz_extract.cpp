@@ -22,7 +22,6 @@
 #include "extract/output_name.h"
 #include "fuzz_check.h"
 #include "platform/file_io.h"
-#include "platform/track_name.h"
 
 namespace fs = std::filesystem;
 

@@ -4,10 +4,18 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/track_name.h"
+#include "extract/output_name.h"
 
 namespace tolvane {
 namespace {
+
+std::string times(int count, const std::string& text) {
+  std::string repeated;
+  for (int i = 0; i < count; ++i) {
+    repeated += text;
+  }
+  return repeated;
+}
 
 TEST(TrackNameText, Utf8StaysElseWindows1252) {
   const std::pair<std::string, std::string> names[] = {
@@ -22,6 +30,17 @@ TEST(TrackNameText, Utf8StaysElseWindows1252) {
       {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},
       {"\xF4\x90\x80\x80", "\xC3\xB4\xC2\x90\xE2\x82\xAC\xE2\x82\xAC"},
       {"\xE6\x97", "\xC3\xA6\xE2\x80\x94"},  // cut short
+      {"caf\xE9", "caf\xC3\xA9"},
+      // A name of 42 bytes, the most its field holds, may end in a character
+      // cut in two: UTF-8 before it makes it the UTF-8 it was, up to the cut.
+      {times(13, "\xE6\x97\xA5") + "\xC3\xA9\xE6", times(13, "\xE6\x97\xA5") + "\xC3\xA9"},
+      {times(10, "\xF0\x9F\x8E\xB5") + "\xF0\x9F", times(10, "\xF0\x9F\x8E\xB5")},
+      {times(41, "a") + "\xE9", times(41, "a") + "\xC3\xA9"},  // no UTF-8 before the cut
+      {times(13, "\xE6\x97\xA5") + "\xE6\x97",                 // 41 bytes: not cut by the field
+       times(13, "\xC3\xA6\xE2\x80\x94\xC2\xA5") + "\xC3\xA6\xE2\x80\x94"},
+      {"\xFC-" + times(12, "\xE6\x97\xA5") + "\xC3\xA9\xE6\x97",  // not UTF-8 before the cut
+       "\xC3\xBC-" + times(12, "\xC3\xA6\xE2\x80\x94\xC2\xA5") +
+           "\xC3\x83\xC2\xA9\xC3\xA6\xE2\x80\x94"},
   };
   for (const auto& [raw, text] : names) {
     SCOPED_TRACE(testing::PrintToString(raw));

@@ -47,7 +47,12 @@ TEST(WindowsNames, TrackNameBytesAreUtf8ElseAnsiCodePageText) {
       {"\xC3\xBC-utf8", "ü-utf8.wav"},
       {"\xFC-cp1252", "ü-cp1252.wav"},
       {"\x80\xC3", "€Ã.wav"},  // not UTF-8 as a whole: every byte is code page text
-      {"\xE6\x97\xA5\xE6\x9C\xAC", "日本.wav"}};
+      {"\xE6\x97\xA5\xE6\x9C\xAC", "日本.wav"},
+      {"caf\xE9", "café.wav"},
+      // 42 bytes, the most the field holds, the last character cut in two.
+      {"\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5"
+       "\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5\xC3\xA9\xE6",
+       "日日日日日日日日日日日日日é.wav"}};
   for (const auto& [raw, file] : names) {
     SCOPED_TRACE(file);
     test::write_file(scratch.path() / "in.bin", test::make_container(raw, test::riff_payload(5)));

@@ -10,7 +10,6 @@
 #include "extract/container.h"
 #include "extract/output_name.h"
 #include "extract/payload_copy.h"
-#include "platform/track_name.h"
 
 namespace tolvane {
 namespace {
