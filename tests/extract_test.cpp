@@ -1,6 +1,9 @@
 #include "extract/extract.h"
 
+#include <chrono>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -102,6 +105,36 @@ TEST_F(ExtractTest, LaterTrackOfTheSameNameReplacesTheEarlierWhole) {
   ASSERT_EQ(extract(test::make_container("T", second)).outcome, ExtractOutcome::kExtracted);
   EXPECT_EQ(test::read_file(out_path("T.wav")), second);
   EXPECT_EQ(test::list_names(out()), std::vector<std::string>{"T.wav"});
+}
+
+// The file is opened ahead of its copy, as the walk does, and changed before
+// the copy ends: cut short, grown, or rewritten with bytes of the same size.
+// What stood under the track's name before stays as it was.
+TEST_F(ExtractTest, AFileThatChangesWhileItIsReadIsNotPublished) {
+  const path in = scratch_.path() / "in.bin";
+  const std::string container = test::make_container("T", test::riff_payload(100000));
+  const std::pair<const char*, void (*)(const path&)> changes[] = {
+      {"cut", [](const path& file) { test::fs::resize_file(file, 50000); }},
+      {"grown", [](const path& file) { test::fs::resize_file(file, 200000); }},
+      {"rewritten", [](const path& file) {
+         test::write_file(file, test::make_container("T", test::riff_payload(100000)));
+       }}};
+  test::write_file(out_path("T.wav"), "earlier track");
+  const OutputDir output = open_output_dir(out());
+  for (const auto& [what, change] : changes) {
+    SCOPED_TRACE(what);
+    test::write_file(in, container);
+    test::fs::last_write_time(in, test::fs::last_write_time(in) - std::chrono::hours(1));
+    std::optional<InputFile> input =
+        open_track_input(open_directory(scratch_.path().u8string()).directory, "in.bin");
+    ASSERT_TRUE(input.has_value());
+    change(in);
+    const ExtractResult result = publish_track(prepare_track(std::move(input), output));
+    EXPECT_EQ(result.outcome, ExtractOutcome::kWriteFailed);
+    EXPECT_EQ(result.reason, "the file changed while it was read");
+    EXPECT_EQ(test::list_names(out()), std::vector<std::string>{"T.wav"});
+    EXPECT_EQ(test::read_file(out_path("T.wav")), "earlier track");
+  }
 }
 
 TEST_F(ExtractTest, HostileNamesStayInsideTheOutputDirectory) {

@@ -2,16 +2,23 @@
 // a full disk, and trees deeper than any path.
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -173,6 +180,32 @@ TEST_F(PosixFsTest, AFullDiskLeavesTheEarlierTrackAndNoPartialFile) {
   EXPECT_EQ(result.reason, std::strerror(ENOSPC));
   EXPECT_EQ(left, std::vector<std::string>{"T.wav"});
   EXPECT_EQ(earlier, "earlier track");
+}
+
+// Has every later ftruncate of this process fail with EPERM, as a drive that
+// refuses to give a file its size before it is written does (vfat through FUSE).
+void refuse_ftruncate() {
+  sock_filter filter[] = {BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+                          BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_ftruncate, 0, 1),
+                          BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM),
+                          BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW)};
+  const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+  if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+      ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) {
+    std::_Exit(2);
+  }
+}
+
+TEST_F(PosixFsTest, ADriveThatRefusesThePresizeStillGetsTheTrack) {
+  test::write_file(in_ / "t.bin", test::make_container("T", test::riff_payload(100000)));
+  EXPECT_EXIT(
+      {
+        refuse_ftruncate();
+        const ExtractResult result = extract_track((in_ / "t.bin").string(), out_.string());
+        std::_Exit(result.outcome == ExtractOutcome::kExtracted ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
+  EXPECT_EQ(test::read_file(out_ / "T.wav"), test::riff_payload(100000));
 }
 
 // A chain of `depth` directories named "dd" under `top`, with a track

@@ -25,18 +25,24 @@ constexpr std::size_t kPageSize = 4096;
 // the payload's first block, read in one go.
 using FirstRead = std::array<char, kPayloadOffset + kCopyBlockSize>;
 
-// Appends `input` from `offset` to its end through a page-aligned buffer of
-// its own, released when the copy is done.
-CopyResult copy_rest(NativeFile input, std::uint64_t offset, NativeFile output) {
+// Appends `length` bytes of `input` from `offset` on through a page-aligned
+// buffer of its own, released when the copy is done.
+CopyResult copy_rest(NativeFile input, std::uint64_t offset, std::uint64_t length,
+                     NativeFile output) {
   std::size_t space = kLargeCopyBlockSize + kPageSize;
   const std::unique_ptr<char[]> storage(new char[space]);
   void* aligned = storage.get();
   std::align(kPageSize, kLargeCopyBlockSize, aligned, space);
-  return copy_to_end(input, offset, output, static_cast<char*>(aligned), kLargeCopyBlockSize);
+  return copy_range(input, offset, length, output, static_cast<char*>(aligned),
+                    kLargeCopyBlockSize);
 }
 
 PreparedTrack no_music() {
   return {{ExtractOutcome::kNoMusic, {}, {}}, {}, {}};
+}
+
+PreparedTrack write_failed(std::string output_path, std::string reason) {
+  return {{ExtractOutcome::kWriteFailed, std::move(output_path), std::move(reason)}, {}, {}};
 }
 
 PreparedTrack prepare_open_track(const InputFile& input, const OutputDir& output_dir) {
@@ -60,27 +66,31 @@ PreparedTrack prepare_open_track(const InputFile& input, const OutputDir& output
                             ? StagedOutput{{}, output_dir.opened.error}
                             : StagedFile::create(output_dir.opened.directory);
   const NativeFile output = staged.file.file();
+  // The payload as the file stood at its open: a file that changes while it
+  // is copied is not published, however it changed.
   const std::uint64_t expected = input.size - kPayloadOffset;
   // Given its size first, the file system need not zero the rest of the page
-  // a short file's bytes go to (a quarter of the kernel's time per small
-  // track on Linux).
-  int error = staged.error != 0 ? staged.error : set_file_size(output, expected);
+  // a short file's bytes go to. Only a hint: some drives refuse it (vfat
+  // through FUSE), and the writes alone make the file.
+  if (staged.error == 0) {
+    (void)set_file_size(output, expected);
+  }
+  int error = staged.error;
   std::uint64_t written = got.bytes - kPayloadOffset;
   if (error == 0) {
     error = write_all(output, first.data() + kPayloadOffset, got.bytes - kPayloadOffset);
   }
-  // A first read shorter than `first` reached the end of the file.
-  if (error == 0 && got.bytes == first.size()) {
-    const CopyResult rest = copy_rest(input.file, first.size(), output);
+  if (error == 0 && written < expected) {
+    const CopyResult rest =
+        copy_rest(input.file, kPayloadOffset + written, expected - written, output);
     error = rest.error;
     written += rest.bytes;
   }
-  // A file that shrank while it was copied must not end in zeros.
-  if (error == 0 && written < expected) {
-    error = set_file_size(output, written);
-  }
   if (error != 0) {
-    return {{ExtractOutcome::kWriteFailed, std::move(output_path), error_text(error)}, {}, {}};
+    return write_failed(std::move(output_path), error_text(error));
+  }
+  if (written != expected || changed_since_open(input)) {
+    return write_failed(std::move(output_path), "the file changed while it was read");
   }
   return {{ExtractOutcome::kExtracted, std::move(output_path), {}},
           std::move(file_name),

@@ -1,12 +1,16 @@
 #include "extract/payload_copy.h"
 
+#include <algorithm>
+
 namespace tolvane {
 
-CopyResult copy_to_end(NativeFile input, std::uint64_t offset, NativeFile output, char* buffer,
-                       std::size_t size) {
+CopyResult copy_range(NativeFile input, std::uint64_t offset, std::uint64_t length,
+                      NativeFile output, char* buffer, std::size_t size) {
   CopyResult copied{0, 0};
-  for (;;) {
-    const IoResult got = read_at(input, offset + copied.bytes, buffer, size);
+  while (copied.bytes < length) {
+    const auto wanted =
+        static_cast<std::size_t>(std::min<std::uint64_t>(size, length - copied.bytes));
+    const IoResult got = read_at(input, offset + copied.bytes, buffer, wanted);
     if (got.bytes > 0) {
       copied.error = write_all(output, buffer, got.bytes);
       if (copied.error != 0) {
@@ -14,11 +18,12 @@ CopyResult copy_to_end(NativeFile input, std::uint64_t offset, NativeFile output
       }
       copied.bytes += got.bytes;
     }
-    if (got.error != 0 || got.bytes < size) {
+    if (got.error != 0 || got.bytes < wanted) {
       copied.error = got.error;  // 0 at the end of the file
       return copied;
     }
   }
+  return copied;
 }
 
 }  // namespace tolvane

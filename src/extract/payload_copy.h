@@ -13,9 +13,10 @@ struct CopyResult {
   int error;
 };
 
-/// Appends `input`, from `offset` to its end, to `output`, in blocks of up to
-/// `size` bytes through `buffer`, so memory does not grow with the payload.
-CopyResult copy_to_end(NativeFile input, std::uint64_t offset, NativeFile output, char* buffer,
-                       std::size_t size);
+/// Appends `length` bytes of `input`, from `offset` on, to `output`, in blocks
+/// of up to `size` bytes through `buffer`, so memory does not grow with the
+/// payload. Fewer are appended only when the file ends sooner or an error stops it.
+CopyResult copy_range(NativeFile input, std::uint64_t offset, std::uint64_t length,
+                      NativeFile output, char* buffer, std::size_t size);
 
 }  // namespace tolvane

@@ -80,7 +80,8 @@ struct IoResult {
 
 struct InputFile {
   NativeFile file;
-  std::uint64_t size;  // as it was when the file was opened
+  std::uint64_t size;     // as it was when the file was opened
+  std::int64_t modified;  // the modification time then, in the system's own units
 };
 
 /// Opens the file `name` in `directory` for reading, leaving others free to
@@ -89,6 +90,10 @@ struct InputFile {
 /// reading from it. Returns nothing when the file is refused or cannot be
 /// opened.
 std::optional<InputFile> open_regular_file(const Directory& directory, const std::string& name);
+
+/// True when the size or modification time of `input` differ from what they
+/// were at its open, or can no longer be told.
+bool changed_since_open(const InputFile& input);
 
 /// Asks the system to start reading the first `size` bytes of `file` into
 /// its cache, without waiting for them (Linux); elsewhere does nothing.

@@ -23,6 +23,18 @@ int as_fd(NativeFile file) {
   return static_cast<int>(file);
 }
 
+// The regular file open as `fd`, with its size and modification time now;
+// nothing when it is not a regular file or fstat fails.
+std::optional<InputFile> described(int fd) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    return std::nullopt;
+  }
+  return InputFile{
+      fd, static_cast<std::uint64_t>(info.st_size),
+      static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
 }  // namespace
 
 namespace {
@@ -80,12 +92,16 @@ std::optional<InputFile> open_regular_file(const Directory& directory, const std
   if (fd < 0) {
     return std::nullopt;
   }
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  std::optional<InputFile> input = described(fd);
+  if (!input) {
     ::close(fd);
-    return std::nullopt;
   }
-  return InputFile{fd, static_cast<std::uint64_t>(info.st_size)};
+  return input;
+}
+
+bool changed_since_open(const InputFile& input) {
+  const std::optional<InputFile> now = described(as_fd(input.file));
+  return !now || now->size != input.size || now->modified != input.modified;
 }
 
 void prefetch(NativeFile file, std::uint64_t size) {

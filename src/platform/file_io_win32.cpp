@@ -29,6 +29,20 @@ int last_error() {
   return static_cast<int>(GetLastError());
 }
 
+// The file open as `file`, with its size and modification time now; nothing
+// when the system would not say.
+std::optional<InputFile> described(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileInformationByHandle(file, &info) == 0) {
+    return std::nullopt;
+  }
+  const FILETIME& time = info.ftLastWriteTime;
+  return InputFile{
+      as_native(file), (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow,
+      static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
+                                time.dwLowDateTime)};
+}
+
 }  // namespace
 
 OpenedDirectory open_directory(const std::string& path) {
@@ -65,12 +79,17 @@ std::optional<InputFile> open_regular_file(const Directory& directory, const std
     return std::nullopt;
   }
   // A named pipe, or a link to a device, is not a file on disk.
-  LARGE_INTEGER size{};
-  if (GetFileType(handle) != FILE_TYPE_DISK || GetFileSizeEx(handle, &size) == 0) {
+  std::optional<InputFile> input =
+      GetFileType(handle) == FILE_TYPE_DISK ? described(handle) : std::nullopt;
+  if (!input) {
     CloseHandle(handle);
-    return std::nullopt;
   }
-  return InputFile{as_native(handle), static_cast<std::uint64_t>(size.QuadPart)};
+  return input;
+}
+
+bool changed_since_open(const InputFile& input) {
+  const std::optional<InputFile> now = described(as_handle(input.file));
+  return !now || now->size != input.size || now->modified != input.modified;
 }
 
 // Windows reads ahead on its own for a file opened for sequential reading.
