@@ -232,7 +232,9 @@ class DeepTree {
         break;
       }
     }
-    (void)::fchdir(start_);
+    if (::fchdir(start_) != 0) {
+      ADD_FAILURE() << "could not return to the starting directory: " << std::strerror(errno);
+    }
     ::close(start_);
   }
   DeepTree(const DeepTree&) = delete;
