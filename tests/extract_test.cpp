@@ -125,11 +125,11 @@ TEST_F(ExtractTest, AFileThatChangesWhileItIsReadIsNotPublished) {
     SCOPED_TRACE(what);
     test::write_file(in, container);
     test::fs::last_write_time(in, test::fs::last_write_time(in) - std::chrono::hours(1));
-    std::optional<InputFile> input =
+    const std::optional<InputFile> input =
         open_track_input(open_directory(scratch_.path().u8string()).directory, "in.bin");
     ASSERT_TRUE(input.has_value());
     change(in);
-    const ExtractResult result = publish_track(prepare_track(std::move(input), output));
+    const ExtractResult result = publish_track(prepare_track(input, output));
     EXPECT_EQ(result.outcome, ExtractOutcome::kWriteFailed);
     EXPECT_EQ(result.reason, "the file changed while it was read");
     EXPECT_EQ(test::list_names(out()), std::vector<std::string>{"T.wav"});
