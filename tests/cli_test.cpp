@@ -5,12 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/file_io.h"
 #include "run_tool.h"
 #include "support.h"
 
 namespace tolvane {
 namespace {
+
+constexpr char kSep = test::kSeparator;
 
 // Console text with its line ends as the platform's console delivers them.
 std::string console(const std::string& text) {
@@ -66,14 +67,13 @@ TEST_F(CliTest, ExtractsATreeAndSaysSo) {
   test::write_file(top / "sub" / "b.bin", "not a container");
 
   const std::string in = scratch_.at("in");
-  const std::string sub = join_path(in, "sub");
+  const std::string sub = in + kSep + "sub";
   const test::ToolRun result = run({in, scratch_.at("out")});
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(result.err, "");
-  EXPECT_EQ(result.out,
-            console_in_listing_order(
-                result.out, {"Extracted music from " + join_path(sub, "a.bin") + "\n",
-                             "No music in " + join_path(sub, "b.bin") + " skipping file.\n"}));
+  EXPECT_EQ(result.out, console_in_listing_order(
+                            result.out, {"Extracted music from " + sub + kSep + "a.bin\n",
+                                         "No music in " + sub + kSep + "b.bin skipping file.\n"}));
   EXPECT_EQ(test::read_file(scratch_.path() / "out" / "Theme.wav"), test::riff_payload(70000));
 }
 
@@ -108,9 +108,8 @@ TEST_F(CliTest, UnicodePathsAndDeviceLikeNames) {
     test::write_file(top / test::fs::u8path(file),
                      test::make_container(track, test::riff_payload(9)));
     const test::fs::path relative = test::fs::u8path(file);
-    lines.push_back("Extracted music from " +
-                    join_path(join_path(scratch_.at(top), relative.parent_path().u8string()),
-                              relative.filename().u8string()) +
+    lines.push_back("Extracted music from " + scratch_.at(top) + kSep +
+                    relative.parent_path().u8string() + kSep + relative.filename().u8string() +
                     "\n");
   }
 
@@ -132,19 +131,18 @@ TEST_F(CliTest, DeepTreeIntoADeepOutputDirectory) {
   std::string in = scratch_.at("in");
   std::string out = scratch_.at("out");
   for (int level = 0; level < 30; ++level) {
-    in = join_path(in, "directory" + std::to_string(100 + level));
-    out = join_path(out, "output" + std::to_string(100 + level));
+    in += kSep + ("directory" + std::to_string(100 + level));
+    out += kSep + ("output" + std::to_string(100 + level));
   }
   test::fs::create_directories(test::fs::u8path(in));
   test::fs::create_directories(test::fs::u8path(out));
   ASSERT_GT(out.size(), 300U);
-  const std::string file = join_path(in, "deep.bin");
+  const std::string file = in + kSep + "deep.bin";
   test::write_file(test::fs::u8path(file), test::make_container("Deep", test::riff_payload(40000)));
 
   const test::ToolRun result = run({scratch_.at("in"), out});
   EXPECT_EQ(result.out, console(kBanner + "Extracted music from " + file + "\n" + kDone));
-  EXPECT_EQ(test::read_file(test::fs::u8path(join_path(out, "Deep.wav"))),
-            test::riff_payload(40000));
+  EXPECT_EQ(test::read_file(test::fs::u8path(out + kSep + "Deep.wav")), test::riff_payload(40000));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "extract/extract.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <utility>
@@ -15,6 +16,7 @@ namespace tolvane {
 namespace {
 
 using test::fs::path;
+constexpr char kSep = test::kSeparator;
 
 class ExtractTest : public testing::Test {
  protected:
@@ -26,20 +28,23 @@ class ExtractTest : public testing::Test {
   // Writes `bytes` as in.bin and extracts it.
   ExtractResult extract(const std::string& bytes, const std::string& output_dir) {
     test::write_file(scratch_.path() / "in.bin", bytes);
-    return extract_track(scratch_.at("in.bin"), output_dir);
+    return test::extract_file(scratch_.at("in.bin"), output_dir);
   }
   ExtractResult extract(const std::string& bytes) { return extract(bytes, out()); }
 
   test::ScratchDir scratch_;
 };
 
+// Around the edges of the first 32000-byte block and of the larger blocks
+// after it.
 TEST_F(ExtractTest, CopiesThePayloadByteForByteAcrossBlockBoundaries) {
-  for (const std::size_t size : {4, 5, 31999, 32000, 32001, 64000, 96001}) {
+  for (const std::size_t size :
+       {4, 5, 31999, 32000, 32001, 64000, 294143, 294144, 294145, 556289}) {
     SCOPED_TRACE(size);
     const std::string payload = test::riff_payload(size);
     const ExtractResult result = extract(test::make_container("Theme", payload));
     EXPECT_EQ(result.outcome, ExtractOutcome::kExtracted);
-    EXPECT_EQ(result.output_path, out() + kPathSeparator + "Theme.wav");
+    EXPECT_EQ(result.output_path, out() + kSep + "Theme.wav");
     EXPECT_EQ(test::read_file(out_path("Theme.wav")), payload);
   }
   EXPECT_EQ(test::list_names(out()), std::vector<std::string>{"Theme.wav"});
@@ -79,7 +84,8 @@ TEST_F(ExtractTest, RejectsFilesWithoutRiffAtThePayloadOffset) {
     SCOPED_TRACE(bytes.size());
     EXPECT_EQ(extract(bytes).outcome, ExtractOutcome::kNoMusic);
   }
-  EXPECT_EQ(extract_track(scratch_.at("missing.bin"), out()).outcome, ExtractOutcome::kNoMusic);
+  EXPECT_EQ(test::extract_file(scratch_.at("missing.bin"), out()).outcome,
+            ExtractOutcome::kNoMusic);
   EXPECT_TRUE(test::list_names(out()).empty());
   // The shortest container: exactly 276 bytes, a 4-byte payload.
   EXPECT_EQ(extract(good.substr(0, 276)).outcome, ExtractOutcome::kExtracted);
@@ -120,16 +126,16 @@ TEST_F(ExtractTest, AFileThatChangesWhileItIsReadIsNotPublished) {
          test::write_file(file, test::make_container("T", test::riff_payload(100000)));
        }}};
   test::write_file(out_path("T.wav"), "earlier track");
-  const OutputDir output = open_output_dir(out());
+  const OutputDir output{out(), open_directory(out())};
   for (const auto& [what, change] : changes) {
     SCOPED_TRACE(what);
     test::write_file(in, container);
     test::fs::last_write_time(in, test::fs::last_write_time(in) - std::chrono::hours(1));
     const std::optional<InputFile> input =
-        open_track_input(open_directory(scratch_.path().u8string()).directory, "in.bin");
+        open_track_input(open_directory(scratch_.path().u8string()).value, "in.bin");
     ASSERT_TRUE(input.has_value());
     change(in);
-    const ExtractResult result = publish_track(prepare_track(input, output));
+    const ExtractResult result = publish_track(extract_track(input, output));
     EXPECT_EQ(result.outcome, ExtractOutcome::kWriteFailed);
     EXPECT_EQ(result.reason, "the file changed while it was read");
     EXPECT_EQ(test::list_names(out()), std::vector<std::string>{"T.wav"});
@@ -150,7 +156,7 @@ TEST_F(ExtractTest, HostileNamesStayInsideTheOutputDirectory) {
     SCOPED_TRACE(name);
     const ExtractResult result = extract(test::make_container(name, payload));
     EXPECT_EQ(result.outcome, ExtractOutcome::kExtracted);
-    EXPECT_EQ(result.output_path, out() + kPathSeparator + file);
+    EXPECT_EQ(result.output_path, out() + kSep + file);
     EXPECT_EQ(test::read_file(out_path(file)), payload);
   }
   EXPECT_EQ(test::list_names(out()).size(), names.size());
@@ -159,9 +165,9 @@ TEST_F(ExtractTest, HostileNamesStayInsideTheOutputDirectory) {
 
 TEST_F(ExtractTest, TrailingSeparatorOnTheOutputDirectoryIsKept) {
   const ExtractResult result =
-      extract(test::make_container("T", test::riff_payload(8)), out() + kPathSeparator);
+      extract(test::make_container("T", test::riff_payload(8)), out() + kSep);
   EXPECT_EQ(result.outcome, ExtractOutcome::kExtracted);
-  EXPECT_EQ(result.output_path, out() + kPathSeparator + kPathSeparator + "T.wav");
+  EXPECT_EQ(result.output_path, out() + kSep + kSep + "T.wav");
   EXPECT_EQ(test::read_file(out_path("T.wav")), test::riff_payload(8));
 }
 
@@ -170,13 +176,13 @@ TEST_F(ExtractTest, WriteFailuresAreReportedAndLeaveNothingBehind) {
 
   const ExtractResult missing = extract(container, scratch_.at("no-such-dir"));
   EXPECT_EQ(missing.outcome, ExtractOutcome::kWriteFailed);
-  EXPECT_EQ(missing.output_path, scratch_.at("no-such-dir") + kPathSeparator + "T.wav");
-  EXPECT_EQ(missing.reason, error_text(kNoSuchDirectoryError));
+  EXPECT_EQ(missing.output_path, scratch_.at("no-such-dir") + kSep + "T.wav");
+  EXPECT_EQ(missing.reason, test::kNoSuchDirectory);
 
   // An empty output directory must not turn into the file system's root.
   const ExtractResult empty = extract(container, "");
   EXPECT_EQ(empty.outcome, ExtractOutcome::kWriteFailed);
-  EXPECT_EQ(empty.reason, error_text(kNoSuchDirectoryError));
+  EXPECT_EQ(empty.reason, test::kNoSuchDirectory);
 
   // The final rename fails when a directory holds the track's name: the
   // temporary copy goes, the directory stays as it was.
@@ -184,9 +190,27 @@ TEST_F(ExtractTest, WriteFailuresAreReportedAndLeaveNothingBehind) {
   test::write_file(out_path("T.wav") / "keep", "kept");
   const ExtractResult blocked = extract(container);
   EXPECT_EQ(blocked.outcome, ExtractOutcome::kWriteFailed);
-  EXPECT_FALSE(blocked.reason.empty());
   EXPECT_EQ(test::list_names(out()), std::vector<std::string>{"T.wav"});
   EXPECT_EQ(test::read_file(out_path("T.wav") / "keep"), "kept");
+}
+
+// A run killed mid-copy leaves no temporary file behind.
+TEST(StagedFile, VanishesWhenTheProcessDiesBeforePublishing) {
+  // A fixed directory, not a ScratchDir's random one: on Windows the child
+  // that dies runs the test from its start again, and must stage in the same
+  // place.
+  const test::fs::path directory = test::fs::temp_directory_path() / "tolvane-staged-file-test";
+  test::fs::remove_all(directory);
+  test::fs::create_directory(directory);
+  EXPECT_EXIT(
+      {
+        OrError<StagedFile> staged = StagedFile::create(open_directory(directory.u8string()).value);
+        (void)write_all(staged.value.native(), "partial", 7);
+        std::_Exit(staged.error == 0 ? 3 : 4);
+      },
+      testing::ExitedWithCode(3), "");
+  EXPECT_TRUE(test::list_names(directory).empty());
+  test::fs::remove_all(directory);
 }
 
 }  // namespace

@@ -18,7 +18,8 @@ void reset() {
 
 }  // namespace fake
 
-struct DirListing {
+struct ListingState {
+  std::string path;
   const fake::FakeDir* dir;
   std::size_t next;
 };
@@ -27,43 +28,41 @@ namespace {
 
 // The listing comes from the data; the directory, for the files a test
 // writes, is the real one at `path` where there is one.
-OpenedListing fake_listing(const std::string& path) {
+OrError<Listing> fake_listing(const std::string& path) {
   const auto found = fake::directories.find(path);
   if (found == fake::directories.end()) {
-    return {nullptr, {}, 2, std::nullopt};
+    return {{}, 2};
   }
   if (found->second.open_error != 0) {
-    return {nullptr, {}, found->second.open_error, std::nullopt};
+    return {{}, found->second.open_error};
   }
   ++fake::listings_opened;
-  return {new DirListing{&found->second, 0}, open_directory(path).directory, 0,
-          found->second.identity};
+  return {{std::unique_ptr<ListingState, ListingCloser>(new ListingState{path, &found->second, 0}),
+           open_directory(path).value, found->second.identity},
+          0};
 }
 
 }  // namespace
 
-OpenedListing open_listing(const std::string& path) {
+OrError<Listing> open_listing(const std::string& path) {
   return fake_listing(path);
 }
 
-OpenedListing open_listing(const Directory& /*parent*/, const std::string& /*name*/,
-                           const std::string& path) {
-  return fake_listing(path);
+OrError<Listing> open_listing(const Listing& parent, const std::string& name) {
+  return fake_listing(parent.state->path + kPathSeparator + name);
 }
 
-std::optional<DirEntry> next_entry(DirListing* listing) {
-  if (listing->next == listing->dir->entries.size()) {
-    return std::nullopt;
+OrError<std::optional<DirEntry>> next_entry(const Listing& listing) {
+  ListingState& state = *listing.state;
+  if (state.next == state.dir->entries.size()) {
+    return {std::nullopt, state.dir->end_error};
   }
-  return listing->dir->entries[listing->next++];
+  return {state.dir->entries[state.next++], 0};
 }
 
-int close_listing(DirListing* listing) {
-  const bool ended = listing->next == listing->dir->entries.size();
-  const int end_error = ended ? listing->dir->end_error : 0;
+void ListingCloser::operator()(ListingState* state) const {
   ++fake::listings_closed;
-  delete listing;
-  return end_error;
+  delete state;
 }
 
 }  // namespace tolvane

@@ -52,7 +52,7 @@ TEST_F(PosixFsTest, FifosAreNeverReadDirectlyOrThroughALink) {
   EXPECT_EQ(test::sorted_lines(test::scan_output(in_.string(), out_.string())),
             test::sorted_lines("No music in " + (in_ / "link.bin").string() + " skipping file.\n" +
                                "No music in " + (in_ / "pipe.bin").string() + " skipping file.\n"));
-  EXPECT_EQ(extract_track((in_ / "pipe.bin").string(), out_.string()).outcome,
+  EXPECT_EQ(test::extract_file((in_ / "pipe.bin").string(), out_.string()).outcome,
             ExtractOutcome::kNoMusic);
   EXPECT_TRUE(test::list_names(out_).empty());
 }
@@ -154,7 +154,7 @@ TEST_F(PosixFsTest, ALinkPlantedAtTheTrackNameIsReplacedNotWrittenThrough) {
   fs::create_symlink(victim, out_ / "T.wav");
   test::write_file(in_ / "t.bin", test::make_container("T", test::riff_payload(100)));
 
-  EXPECT_EQ(extract_track((in_ / "t.bin").string(), out_.string()).outcome,
+  EXPECT_EQ(test::extract_file((in_ / "t.bin").string(), out_.string()).outcome,
             ExtractOutcome::kExtracted);
   EXPECT_EQ(test::read_file(victim), "precious");
   EXPECT_FALSE(fs::is_symlink(out_ / "T.wav"));
@@ -171,7 +171,7 @@ TEST_F(PosixFsTest, AFullDiskLeavesTheEarlierTrackAndNoPartialFile) {
   test::write_file(out_ / "T.wav", "earlier track");
   test::write_file(in_ / "t.bin", test::make_container("T", test::riff_payload(200000)));
 
-  const ExtractResult result = extract_track((in_ / "t.bin").string(), out_.string());
+  const ExtractResult result = test::extract_file((in_ / "t.bin").string(), out_.string());
   const std::vector<std::string> left = test::list_names(out_);
   const std::string earlier = test::read_file(out_ / "T.wav");
   ::umount(out_.c_str());
@@ -201,7 +201,7 @@ TEST_F(PosixFsTest, ADriveThatRefusesThePresizeStillGetsTheTrack) {
   EXPECT_EXIT(
       {
         refuse_ftruncate();
-        const ExtractResult result = extract_track((in_ / "t.bin").string(), out_.string());
+        const ExtractResult result = test::extract_file((in_ / "t.bin").string(), out_.string());
         std::_Exit(result.outcome == ExtractOutcome::kExtracted ? 0 : 1);
       },
       testing::ExitedWithCode(0), "");

@@ -7,13 +7,13 @@
 #include <gtest/gtest.h>
 
 #include "fake_dir_listing.h"
-#include "platform/file_io.h"
 #include "scan/scan.h"
 #include "support.h"
 
 namespace tolvane {
 namespace {
 
+constexpr char kSep = test::kSeparator;
 constexpr EntryKind kDir = EntryKind::kDirectory;
 constexpr EntryKind kFile = EntryKind::kFile;
 
@@ -40,8 +40,7 @@ std::string no_music(const std::string& path) {
 class ScanFaultTest : public testing::Test {
  protected:
   // The listed directories are fakes; files, where a test writes them, are real.
-  ScanFaultTest()
-      : in_(scratch_.at("in")), sub_(join_path(in_, "sub")), deep_(join_path(sub_, "deep")) {
+  ScanFaultTest() : in_(scratch_.at("in")), sub_(in_ + kSep + "sub"), deep_(sub_ + kSep + "deep") {
     fake::reset();
   }
   ~ScanFaultTest() override { EXPECT_EQ(fake::listings_opened, fake::listings_closed); }
@@ -56,11 +55,10 @@ TEST_F(ScanFaultTest, AListingErrorClimbsThroughEveryLevelAndEndsTheWalk) {
   fake::directories[sub_] = listing({{"a.bin", kFile}, {"deep", kDir}, {"b.bin", kFile}});
   fake::directories[deep_] = listing({{"c.bin", kFile}}, 1117);
   // A large track first, so that it is still being copied when the error comes.
-  const std::vector<std::pair<std::string, std::size_t>> files = {
-      {join_path(in_, "z.bin"), 3000000},
-      {join_path(sub_, "a.bin"), 10},
-      {join_path(deep_, "c.bin"), 10},
-      {join_path(in_, "after.bin"), 10}};
+  const std::vector<std::pair<std::string, std::size_t>> files = {{in_ + kSep + "z.bin", 3000000},
+                                                                  {sub_ + kSep + "a.bin", 10},
+                                                                  {deep_ + kSep + "c.bin", 10},
+                                                                  {in_ + kSep + "after.bin", 10}};
   for (const auto& [file, size] : files) {
     test::fs::create_directories(test::fs::u8path(file).parent_path());
     test::write_file(
@@ -90,8 +88,8 @@ TEST_F(ScanFaultTest, ListingsThatCannotBeOpened) {
   const std::string output = test::scan_output(in_, "out", true, &result);
   EXPECT_EQ(result, 0);
   EXPECT_EQ(output, "Could not open directory " + sub_ + " skipping directory.\n" +
-                        "Could not open directory " + join_path(in_, "gone") +
-                        " skipping directory.\n" + no_music(join_path(in_, "x.bin")));
+                        "Could not open directory " + in_ + kSep + "gone" +
+                        " skipping directory.\n" + no_music(in_ + kSep + "x.bin"));
 
   fake::directories[in_].open_error = 5;
   EXPECT_EQ(test::scan_output(in_, "out", true, &result), "");
@@ -103,15 +101,14 @@ TEST_F(ScanFaultTest, ADirectoryReachedAgainIsNotWalkedAgain) {
   const DirIdentity shared{1, 20};
   fake::directories[in_] = listing({{"sub", kDir}, {"link", kDir}, {"up", kDir}}, 0, top);
   fake::directories[sub_] = listing({{"a.bin", kFile}, {"back", kDir}}, 0, shared);
-  fake::directories[join_path(sub_, "back")] = listing({{"never.bin", kFile}}, 0, top);
-  fake::directories[join_path(in_, "link")] = listing({{"never.bin", kFile}}, 0, shared);
+  fake::directories[sub_ + kSep + "back"] = listing({{"never.bin", kFile}}, 0, top);
+  fake::directories[in_ + kSep + "link"] = listing({{"never.bin", kFile}}, 0, shared);
   // Without an identity there is nothing to compare: the directory is walked.
-  fake::directories[join_path(in_, "up")] = listing({{"u.bin", kFile}});
+  fake::directories[in_ + kSep + "up"] = listing({{"u.bin", kFile}});
 
   int result = -1;
-  EXPECT_EQ(
-      test::scan_output(in_, "out", true, &result),
-      no_music(join_path(sub_, "a.bin")) + no_music(join_path(join_path(in_, "up"), "u.bin")));
+  EXPECT_EQ(test::scan_output(in_, "out", true, &result),
+            no_music(sub_ + kSep + "a.bin") + no_music(in_ + kSep + "up" + kSep + "u.bin"));
   EXPECT_EQ(result, 0);
 }
 

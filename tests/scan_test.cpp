@@ -3,13 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/file_io.h"
 #include "support.h"
 
 namespace tolvane {
 namespace {
 
 using test::fs::path;
+constexpr char kSep = test::kSeparator;
 
 class ScanTest : public testing::Test {
  protected:
@@ -26,11 +26,11 @@ class ScanTest : public testing::Test {
                                          : test::make_container(track, test::riff_payload(40)));
   }
 
-  // `parts` joined below "in" the way the tool joins them.
+  // `parts` below "in", as the console shows them.
   std::string in(const std::vector<std::string>& parts = {}) const {
     std::string joined = scratch_.at("in");
     for (const std::string& part : parts) {
-      joined = join_path(joined, part);
+      joined += kSep + part;
     }
     return joined;
   }
@@ -74,9 +74,9 @@ TEST_F(ScanTest, WalksEveryLevelOrOnlyTheTopOne) {
 
 TEST_F(ScanTest, KeepsATrailingSeparatorAsGiven) {
   add("sub/a.bin");
-  const std::string top = in() + kPathSeparator;
-  EXPECT_EQ(test::scan_output(top, out()), "No music in " + top + kPathSeparator + "sub" +
-                                               kPathSeparator + "a.bin skipping file.\n");
+  const std::string top = in() + kSep;
+  EXPECT_EQ(test::scan_output(top, out()),
+            "No music in " + top + kSep + "sub" + kSep + "a.bin skipping file.\n");
 }
 
 TEST_F(ScanTest, EmptyTreeIsQuietAndMissingTopIsAnError) {
@@ -95,12 +95,12 @@ TEST_F(ScanTest, AFailedWriteGetsItsLineAndTheWalkGoesOn) {
   int result = -1;
   const std::string output = test::scan_output(in(), missing, true, &result);
   EXPECT_EQ(result, 0);
-  const std::string reason = error_text(kNoSuchDirectoryError);
+  const std::string reason = test::kNoSuchDirectory;
   EXPECT_EQ(test::sorted_lines(output),
             test::sorted_lines("Could not write music from " + in({"a", "one.bin"}) + " to " +
-                               join_path(missing, "One.wav") + ": " + reason + "\n" +
-                               "Could not write music from " + in({"two.bin"}) + " to " +
-                               join_path(missing, "Two.wav") + ": " + reason + "\n"));
+                               missing + kSep + "One.wav" + ": " + reason + "\n" +
+                               "Could not write music from " + in({"two.bin"}) + " to " + missing +
+                               kSep + "Two.wav" + ": " + reason + "\n"));
 }
 
 // Workers finish files in any order; the console and the output directory

@@ -82,6 +82,14 @@ std::vector<std::string> sorted_lines(const std::string& text) {
   return lines;
 }
 
+ExtractResult extract_file(const std::string& input_path, const std::string& output_dir) {
+  const fs::path input = fs::u8path(input_path);
+  const OutputDir output{output_dir, open_directory(output_dir)};
+  const Directory directory = open_directory(input.parent_path().u8string()).value;
+  return publish_track(
+      extract_track(open_track_input(directory, input.filename().u8string()), output));
+}
+
 std::string scan_output(const std::string& input_dir, const std::string& output_dir, bool recurse,
                         int* result, unsigned workers) {
   testing::internal::CaptureStdout();

@@ -7,9 +7,21 @@
 #include <string_view>
 #include <vector>
 
+#include "extract/extract.h"
+
 namespace tolvane::test {
 
 namespace fs = std::filesystem;
+
+/// What the tool joins paths with on the console, and the system's reason
+/// for a directory that is not there (on Windows, as Wine words it).
+#ifdef _WIN32
+inline constexpr char kSeparator = '\\';
+inline constexpr const char* kNoSuchDirectory = "Path not found";
+#else
+inline constexpr char kSeparator = '/';
+inline constexpr const char* kNoSuchDirectory = "No such file or directory";
+#endif
 
 /// A fresh directory under the system's temporary directory, removed with
 /// everything in it when the test ends.
@@ -49,6 +61,10 @@ std::vector<std::string> list_names(const fs::path& directory);
 /// Splits console text into lines (ends kept off) and sorts them, for walks
 /// whose order the file system decides.
 std::vector<std::string> sorted_lines(const std::string& text);
+
+/// Extracts the track of the file at `input_path` into `output_dir`, as a
+/// worker and then the retiring thread do.
+ExtractResult extract_file(const std::string& input_path, const std::string& output_dir);
 
 /// Runs scan_directory for "bin" with `workers` threads and returns what it printed.
 std::string scan_output(const std::string& input_dir, const std::string& output_dir,

@@ -56,7 +56,7 @@ TEST(WindowsNames, TrackNameBytesAreUtf8ElseAnsiCodePageText) {
   for (const auto& [raw, file] : names) {
     SCOPED_TRACE(file);
     test::write_file(scratch.path() / "in.bin", test::make_container(raw, test::riff_payload(5)));
-    const ExtractResult result = extract_track(scratch.at("in.bin"), scratch.at("out"));
+    const ExtractResult result = test::extract_file(scratch.at("in.bin"), scratch.at("out"));
     EXPECT_EQ(result.output_path, scratch.at("out") + "\\" + file);
     EXPECT_EQ(test::read_file(scratch.path() / "out" / test::fs::u8path(file)),
               test::riff_payload(5));

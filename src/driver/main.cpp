@@ -13,11 +13,10 @@
 namespace {
 
 constexpr const char* kTrackExtension = "bin";
-// Threads that extract while the walk goes on: one per core, at least two,
-// at most eight. Each worker has the first bytes of its next files read ahead
-// while it works, so waiting on a cold disk needs no more threads than that;
-// more than one per core only made the walk slower when the tree was in the
-// page cache (see the README's benchmark).
+
+// One extraction thread per core, within bounds the benchmark chose: more
+// threads than cores only wait on each other, even on a cold disk, as each
+// worker has its next files read ahead.
 unsigned extraction_workers() {
   return std::clamp(std::thread::hardware_concurrency(), 2U, 8U);
 }

@@ -11,8 +11,6 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
-#include <string>
 #include <string_view>
 
 namespace tolvane {
@@ -21,17 +19,8 @@ inline constexpr std::size_t kNameOffset = 229;
 inline constexpr std::size_t kNameFieldSize = 43;  // at most 42 name bytes and the NUL
 inline constexpr std::size_t kPayloadOffset = 272;
 inline constexpr std::string_view kMagic = "RIFF";
-inline constexpr std::size_t kHeaderSize = kPayloadOffset + 4;  // everything the checks look at
-inline constexpr std::size_t kCopyBlockSize = 32000;            // deliberately not 32768
+inline constexpr std::size_t kCopyBlockSize = 32000;  // deliberately not 32768
 
 static_assert(kNameOffset + kNameFieldSize == kPayloadOffset, "the name field ends at the payload");
-static_assert(kMagic.size() == kHeaderSize - kPayloadOffset, "the magic ends the header");
-
-/// True when `header` (the first kHeaderSize bytes of a file) has "RIFF" at kPayloadOffset.
-bool has_riff_magic(std::string_view header);
-
-/// The NUL-terminated track name in the name field of `header`, as raw bytes.
-/// Returns nothing when no NUL ends the name within its field.
-std::optional<std::string> read_track_name(std::string_view header);
 
 }  // namespace tolvane

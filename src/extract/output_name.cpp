@@ -21,32 +21,16 @@ constexpr std::array<std::string_view, 30> kDeviceNames = {
     "LPT3", "LPT4",        "LPT5",        "LPT6",        "LPT7",   "LPT8",
     "LPT9", "LPT\xC2\xB9", "LPT\xC2\xB2", "LPT\xC2\xB3", "CONIN$", "CONOUT$"};
 
-char ascii_upper(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool equals_ignoring_ascii_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (ascii_upper(a[i]) != ascii_upper(b[i])) {
-      return false;
-    }
-  }
-  return true;
-}
-
 // Windows takes a device name followed by an extension for the device
 // ("CON.x", "nul .txt"), and drops the spaces before the dot, so only the
 // part before the first dot counts, trailing spaces dropped.
 bool is_device_name(std::string_view name) {
-  std::string_view stem = name.substr(0, name.find('.'));
-  const std::size_t last = stem.find_last_not_of(' ');
-  stem = last == std::string_view::npos ? "" : stem.substr(0, last + 1);
-  return std::any_of(kDeviceNames.begin(), kDeviceNames.end(), [stem](std::string_view device) {
-    return equals_ignoring_ascii_case(stem, device);
+  std::string stem(name.substr(0, name.find('.')));
+  stem.erase(stem.find_last_not_of(' ') + 1);
+  std::transform(stem.begin(), stem.end(), stem.begin(), [](char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
   });
+  return std::find(kDeviceNames.begin(), kDeviceNames.end(), stem) != kDeviceNames.end();
 }
 
 // The length of the UTF-8 sequence that `text` starts with, or 0 when it is

@@ -47,36 +47,27 @@ std::vector<std::string> command_line_arguments(int argc, char* argv[]) {
 }
 
 void print(std::string_view text) {
+  // Lines end in CR LF on Windows, in a console window and in a file alike.
+  std::string bytes;
+  for (const char c : text) {
+    if (c == '\n') {
+      bytes += '\r';
+    }
+    bytes += c;
+  }
   // Asked every time rather than kept: the C runtime's standard output can
   // be pointed elsewhere (the tests catch it that way).
   const auto out = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stdout)));
   DWORD mode = 0;
-  const bool to_console = GetConsoleMode(out, &mode) != 0;
-  // Lines end in CR LF on Windows, in a console window and in a file alike.
-  if (!to_console) {
-    // A file or a pipe gets the UTF-8 bytes, in one WriteFile.
-    std::string bytes;
-    bytes.reserve(text.size() + text.size() / 16);
-    for (const char c : text) {
-      if (c == '\n') {
-        bytes += '\r';
-      }
-      bytes += c;
-    }
+  if (GetConsoleMode(out, &mode) == 0) {
+    // A file or a pipe gets the UTF-8 bytes.
     write_whole(bytes.data(), bytes.size(), [out](const char* next, DWORD size, DWORD* put) {
       return WriteFile(out, next, size, put, nullptr) != 0;
     });
     return;
   }
-  // The console shows every character whatever its code page, when it is
-  // given UTF-16.
-  std::wstring wide;
-  for (const wchar_t c : to_wide(text)) {
-    if (c == L'\n') {
-      wide += L'\r';
-    }
-    wide += c;
-  }
+  // The console shows every character whatever its code page, given UTF-16.
+  const std::wstring wide = to_wide(bytes);
   write_whole(wide.data(), wide.size(), [out](const wchar_t* next, DWORD size, DWORD* put) {
     return WriteConsoleW(out, next, size, put, nullptr) != 0;
   });

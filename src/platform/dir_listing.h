@@ -1,13 +1,12 @@
-// The directory listing, the scan's one platform seam: one source file per
-// platform (dir_listing_posix.cpp, dir_listing_win32.cpp). It only translates
-// the system's listing into DirEntry records and error codes; every rule of
-// the walk lives in scan.cpp.
+// The directory listing, one source file per platform. It only translates
+// the system's listing; every rule of the walk lives in the scan.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
-#include <tuple>
+#include <utility>
 
 #include "platform/file_io.h"
 
@@ -24,42 +23,32 @@ struct DirEntry {
   EntryKind kind;
 };
 
-/// What makes a directory the same directory when it is reached again through
-/// a link: device and inode, or volume serial number and file index.
-struct DirIdentity {
-  std::uint64_t volume;
-  std::uint64_t index;
+/// What makes a directory the same directory when it is reached again
+/// through a link: device and inode, or volume serial number and file index.
+using DirIdentity = std::pair<std::uint64_t, std::uint64_t>;
+
+/// What a platform keeps of a listing besides its directory, and how it lets go of it.
+struct ListingState;
+struct ListingCloser {
+  void operator()(ListingState* state) const;
 };
 
-inline bool operator<(const DirIdentity& a, const DirIdentity& b) {
-  return std::tie(a.volume, a.index) < std::tie(b.volume, b.index);
-}
-
-struct DirListing;  // an open listing, owned by the platform file
-
-struct OpenedListing {
-  DirListing* listing;                  // null when the directory could not be listed
-  Directory directory;                  // the directory listed, to open its entries in
-  int error;                            // nonzero exactly when listing is null
+/// One directory's entries, read one at a time, and the directory, to open
+/// them in. The listing closes with it.
+struct Listing {
+  std::unique_ptr<ListingState, ListingCloser> state;
+  Directory directory;
   std::optional<DirIdentity> identity;  // nothing when the system would not say
 };
 
-/// Opens a listing of every entry, "." and ".." included, of the directory
-/// at `path`, as the user named it.
-OpenedListing open_listing(const std::string& path);
+/// Lists every entry, "." and ".." included, of the directory at `path`.
+OrError<Listing> open_listing(const std::string& path);
 
-/// Opens a listing of the subdirectory `name` of `parent`, which the console
-/// calls `path`. The platforms go by `parent` and `name` alone; `path` is for
-/// the tests' listing made of data, which has no directories to open.
-OpenedListing open_listing(const Directory& parent, const std::string& name,
-                           const std::string& path);
+/// Lists the subdirectory `name` of the directory `parent` lists.
+OrError<Listing> open_listing(const Listing& parent, const std::string& name);
 
-/// The next entry, in the order the system delivers them, or nothing once
-/// the listing has ended, normally or not.
-std::optional<DirEntry> next_entry(DirListing* listing);
-
-/// Releases `listing`. Returns 0 when it ended normally, or the system's
-/// error code with which it ended.
-int close_listing(DirListing* listing);
+/// The next entry in the system's order, or nothing once the listing has
+/// ended: then the error it ended with, 0 when it ended normally.
+OrError<std::optional<DirEntry>> next_entry(const Listing& listing);
 
 }  // namespace tolvane

@@ -9,12 +9,6 @@
 
 namespace tolvane {
 
-// Reads the directory's own stream: the Directory it was opened as.
-struct DirListing {
-  Directory directory;
-  int end_error;
-};
-
 namespace {
 
 EntryKind kind_of_mode(mode_t mode) {
@@ -25,18 +19,8 @@ EntryKind kind_of_mode(mode_t mode) {
 }
 
 EntryKind kind_of(DIR* dir, const dirent& entry) {
-  switch (entry.d_type) {
-    case DT_DIR:
-      return EntryKind::kDirectory;
-    case DT_REG:
-      return EntryKind::kFile;
-    case DT_FIFO:
-    case DT_SOCK:
-    case DT_CHR:
-    case DT_BLK:
-      return EntryKind::kSpecial;
-    default:
-      break;
+  if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) {
+    return kind_of_mode(DTTOIF(entry.d_type));
   }
   // A link, or a file system that does not fill in d_type: ask for the kind of
   // what the name leads to. A dangling link counts as a file; opening it fails.
@@ -47,50 +31,42 @@ EntryKind kind_of(DIR* dir, const dirent& entry) {
   return kind_of_mode(info.st_mode);
 }
 
-}  // namespace
-
-namespace {
-
-OpenedListing listing_of(const OpenedDirectory& opened) {
+OrError<Listing> listing_of(OrError<Directory> opened) {
   if (opened.error != 0) {
-    return {nullptr, {}, opened.error, std::nullopt};
+    return {{}, opened.error};
   }
   std::optional<DirIdentity> identity;
   struct stat info {};
-  if (::fstat(opened.directory.handle()->fd, &info) == 0) {
+  if (::fstat(opened.value->fd, &info) == 0) {
     identity = DirIdentity{static_cast<std::uint64_t>(info.st_dev),
                            static_cast<std::uint64_t>(info.st_ino)};
   }
-  return {new DirListing{opened.directory, 0}, opened.directory, 0, identity};
+  // The listing is read from the directory's own stream: nothing else to keep.
+  return {{nullptr, std::move(opened.value), identity}, 0};
 }
 
 }  // namespace
 
-OpenedListing open_listing(const std::string& path) {
+OrError<Listing> open_listing(const std::string& path) {
   return listing_of(open_directory(path));
 }
 
-OpenedListing open_listing(const Directory& parent, const std::string& name,
-                           const std::string& /*path*/) {
-  return listing_of(open_directory(parent, name));
+OrError<Listing> open_listing(const Listing& parent, const std::string& name) {
+  return listing_of(open_directory(parent.directory, name));
 }
 
-std::optional<DirEntry> next_entry(DirListing* listing) {
+OrError<std::optional<DirEntry>> next_entry(const Listing& listing) {
   // readdir returns null both at the end and on an error; only errno tells them apart.
-  DIR* const dir = listing->directory.handle()->dir;
+  DIR* const dir = listing.directory->dir;
   errno = 0;
   const dirent* entry = ::readdir(dir);
   if (entry == nullptr) {
-    listing->end_error = errno;
-    return std::nullopt;
+    return {std::nullopt, errno};
   }
-  return DirEntry{entry->d_name, kind_of(dir, *entry)};
+  return {DirEntry{entry->d_name, kind_of(dir, *entry)}, 0};
 }
 
-int close_listing(DirListing* listing) {
-  const int end_error = listing->end_error;
-  delete listing;  // the stream closes with the last copy of its Directory
-  return end_error;
-}
+// There is none: the stream closes with the last copy of its Directory.
+void ListingCloser::operator()(ListingState* /*state*/) const {}
 
 }  // namespace tolvane

@@ -6,11 +6,10 @@
 
 namespace tolvane {
 
-struct DirListing {
+struct ListingState {
   HANDLE find;            // INVALID_HANDLE_VALUE for a directory with no entries at all
   WIN32_FIND_DATAW data;  // the entry FindFirstFileW delivered, until it is handed out
   bool first_pending;
-  DWORD end_error;
 };
 
 namespace {
@@ -37,60 +36,63 @@ std::optional<DirIdentity> identity_of(const std::wstring& directory) {
                      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
-OpenedListing listing_of(const OpenedDirectory& opened) {
+OrError<Listing> listing_of(OrError<Directory> opened) {
   if (opened.error != 0) {
-    return {nullptr, {}, opened.error, std::nullopt};
+    return {{}, opened.error};
   }
-  const std::wstring& directory = opened.directory.handle()->path;
-  auto* listing = new DirListing{INVALID_HANDLE_VALUE, {}, true, ERROR_NO_MORE_FILES};
-  listing->find = FindFirstFileW((directory + L"\\*.*").c_str(), &listing->data);
-  if (listing->find == INVALID_HANDLE_VALUE) {
+  const std::wstring& directory = opened.value->path;
+  auto* state = new ListingState{INVALID_HANDLE_VALUE, {}, true};
+  state->find = FindFirstFileW((directory + L"\\*.*").c_str(), &state->data);
+  if (state->find == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     // The root of an empty drive has no "." or "..", so nothing matches at
     // all; a directory that is not there gives ERROR_PATH_NOT_FOUND instead.
     if (error != ERROR_FILE_NOT_FOUND) {
-      delete listing;
-      return {
-          nullptr, {}, error != 0 ? static_cast<int>(error) : ERROR_PATH_NOT_FOUND, std::nullopt};
+      delete state;
+      return {{}, error != 0 ? static_cast<int>(error) : ERROR_PATH_NOT_FOUND};
     }
-    listing->first_pending = false;
+    state->first_pending = false;
   }
-  return {listing, opened.directory, 0, identity_of(directory)};
+  // Members are made in order: the identity is read before the path moves.
+  return {{std::unique_ptr<ListingState, ListingCloser>(state), std::move(opened.value),
+           identity_of(directory)},
+          0};
 }
 
 }  // namespace
 
-OpenedListing open_listing(const std::string& path) {
+OrError<Listing> open_listing(const std::string& path) {
   return listing_of(open_directory(path));
 }
 
-OpenedListing open_listing(const Directory& parent, const std::string& name,
-                           const std::string& /*path*/) {
-  return listing_of(open_directory(parent, name));
+// Only a path: whether the directory is there, its listing tells.
+OrError<Listing> open_listing(const Listing& parent, const std::string& name) {
+  return listing_of(
+      {std::make_shared<const PlatformDirectory>(PlatformDirectory{parent.directory->entry(name)}),
+       0});
 }
 
-std::optional<DirEntry> next_entry(DirListing* listing) {
-  if (listing->first_pending) {
-    listing->first_pending = false;
-  } else if (listing->find == INVALID_HANDLE_VALUE) {
-    return std::nullopt;
-  } else if (FindNextFileW(listing->find, &listing->data) == 0) {
-    // Read here rather than after FindClose: nothing can change it in between.
-    listing->end_error = GetLastError();
-    return std::nullopt;
+OrError<std::optional<DirEntry>> next_entry(const Listing& listing) {
+  ListingState& state = *listing.state;
+  if (state.first_pending) {
+    state.first_pending = false;
+  } else if (state.find == INVALID_HANDLE_VALUE) {
+    return {std::nullopt, 0};
+  } else if (FindNextFileW(state.find, &state.data) == 0) {
+    const DWORD error = GetLastError();
+    return {std::nullopt, error == ERROR_NO_MORE_FILES ? 0 : static_cast<int>(error)};
   }
-  const bool is_directory = (listing->data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  return DirEntry{to_utf8(listing->data.cFileName),
-                  is_directory ? EntryKind::kDirectory : EntryKind::kFile};
+  const bool is_directory = (state.data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  return {DirEntry{to_utf8(state.data.cFileName),
+                   is_directory ? EntryKind::kDirectory : EntryKind::kFile},
+          0};
 }
 
-int close_listing(DirListing* listing) {
-  if (listing->find != INVALID_HANDLE_VALUE) {
-    FindClose(listing->find);
+void ListingCloser::operator()(ListingState* state) const {
+  if (state->find != INVALID_HANDLE_VALUE) {
+    FindClose(state->find);
   }
-  const DWORD end_error = listing->end_error;
-  delete listing;
-  return end_error == ERROR_NO_MORE_FILES ? 0 : static_cast<int>(end_error);
+  delete state;
 }
 
 }  // namespace tolvane

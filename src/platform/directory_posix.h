@@ -1,5 +1,7 @@
-// What a Directory holds on POSIX, shared by the POSIX platform files.
+// What an open directory is on POSIX, shared by the POSIX platform files.
 #pragma once
+
+#include <string>
 
 #include <dirent.h>
 
@@ -7,17 +9,20 @@
 
 namespace tolvane {
 
-/// One open directory stream: its descriptor opens the directory's entries
-/// (openat), and the walk reads its listing from the same stream, so each
-/// level of a walk holds one descriptor.
-struct Directory::Handle {
-  explicit Handle(DIR* stream) : dir(stream), fd(::dirfd(stream)) {}
-  ~Handle() { ::closedir(dir); }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
+/// One open directory stream: the walk reads the listing from it, and its
+/// descriptor opens the entries (openat), so a level of a walk holds one
+/// descriptor.
+struct PlatformDirectory {
+  explicit PlatformDirectory(DIR* stream) : dir(stream), fd(::dirfd(stream)) {}
+  ~PlatformDirectory() { ::closedir(dir); }
+  PlatformDirectory(const PlatformDirectory&) = delete;
+  PlatformDirectory& operator=(const PlatformDirectory&) = delete;
 
-  DIR* const dir;  // read by the walk alone
-  const int fd;    // the stream's own, for the workers' openat
+  DIR* const dir;
+  const int fd;
 };
+
+/// Opens the subdirectory `name` of `parent`; a link to a directory is followed.
+OrError<Directory> open_directory(const Directory& parent, const std::string& name);
 
 }  // namespace tolvane

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -15,7 +16,6 @@
 namespace tolvane {
 
 const char kPathSeparator = '/';
-const int kNoSuchDirectoryError = ENOENT;
 
 namespace {
 
@@ -23,8 +23,7 @@ int as_fd(NativeFile file) {
   return static_cast<int>(file);
 }
 
-// The regular file open as `fd`, with its size and modification time now;
-// nothing when it is not a regular file or fstat fails.
+// The regular file open as `fd`, with its size and modification time now.
 std::optional<InputFile> described(int fd) {
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -35,12 +34,8 @@ std::optional<InputFile> described(int fd) {
       static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
 }
 
-}  // namespace
-
-namespace {
-
 // A stream over the directory open as `fd`, which it takes over.
-OpenedDirectory directory_stream(int fd) {
+OrError<Directory> directory_stream(int fd) {
   if (fd < 0) {
     return {{}, errno};
   }
@@ -50,7 +45,7 @@ OpenedDirectory directory_stream(int fd) {
     ::close(fd);
     return {{}, error};
   }
-  return {Directory(std::make_shared<Directory::Handle>(dir)), 0};
+  return {std::make_shared<const PlatformDirectory>(dir), 0};
 }
 
 // O_NONBLOCK: should the name have turned into a FIFO since it was listed,
@@ -59,20 +54,15 @@ constexpr int kDirectoryFlags = O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC;
 
 }  // namespace
 
-OpenedDirectory open_directory(const std::string& path) {
+OrError<Directory> open_directory(const std::string& path) {
   return directory_stream(::open(path.c_str(), kDirectoryFlags));
 }
 
-OpenedDirectory open_directory(const Directory& parent, const std::string& name) {
-  if (parent.handle() == nullptr) {
-    return {{}, EBADF};
-  }
-  return directory_stream(::openat(parent.handle()->fd, name.c_str(), kDirectoryFlags));
+OrError<Directory> open_directory(const Directory& parent, const std::string& name) {
+  return directory_stream(::openat(parent->fd, name.c_str(), kDirectoryFlags));
 }
 
 void raise_open_file_limit() {
-  // Descriptors are cheap; an old default soft limit of 1,024 is not a
-  // reason to lose the tracks below that depth.
   struct rlimit limit {};
   if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
     limit.rlim_cur = limit.rlim_max;
@@ -80,33 +70,32 @@ void raise_open_file_limit() {
   }
 }
 
-std::optional<InputFile> open_regular_file(const Directory& directory, const std::string& name) {
-  if (directory.handle() == nullptr) {
+std::optional<InputFile> open_regular_file(const Directory& directory, const std::string& name,
+                                           std::uint64_t read_ahead) {
+  if (!directory) {
     return std::nullopt;
   }
-  // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; fstat then
-  // refuses it. Checking the type of the open file, not the name, leaves no
-  // gap in which the name could be swapped for something else.
+  // O_NONBLOCK keeps the open of a FIFO from waiting for a writer. The type
+  // of the open file is checked, so the name cannot be swapped meanwhile.
   const int fd =
-      ::openat(directory.handle()->fd, name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+      ::openat(directory->fd, name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
     return std::nullopt;
   }
   std::optional<InputFile> input = described(fd);
   if (!input) {
     ::close(fd);
+    return std::nullopt;
   }
+  // Only a hint: a failure costs nothing but the head start.
+  (void)::posix_fadvise(fd, 0, static_cast<off_t>(std::min(input->size, read_ahead)),
+                        POSIX_FADV_WILLNEED);
   return input;
 }
 
 bool changed_since_open(const InputFile& input) {
   const std::optional<InputFile> now = described(as_fd(input.file));
   return !now || now->size != input.size || now->modified != input.modified;
-}
-
-void prefetch(NativeFile file, std::uint64_t size) {
-  // Only a hint: a failure costs nothing but the head start.
-  (void)::posix_fadvise(as_fd(file), 0, static_cast<off_t>(size), POSIX_FADV_WILLNEED);
 }
 
 IoResult read_at(NativeFile file, std::uint64_t offset, char* buffer, std::size_t size) {
@@ -159,18 +148,15 @@ std::string error_text(int error) {
 
 namespace {
 
-// Names the open `fd` as `name` in the directory open as `dir_fd`, through
-// the file's entry in /proc/self/fd. Returns 0, EEXIST when anything, a link
-// included, stands at `name`, or the error.
+// Names the open `fd` as `name` in the directory open as `dir_fd`. Returns
+// 0, EEXIST when anything, a link included, stands at `name`, or the error.
 int link_fd(int fd, int dir_fd, const std::string& name) {
   const std::string self = "/proc/self/fd/" + std::to_string(fd);
   return ::linkat(AT_FDCWD, self.c_str(), dir_fd, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
 }
 
-// Finds a free temporary name in the directory open as `dir_fd` and has
-// `take` claim it: `take` creates or links a file under the name it is given
-// and returns 0, EEXIST when something already stands there, or another
-// error. A name is noted for removal on a stop before it is taken.
+// Has `take` put a file at a free temporary name in the directory open as
+// `dir_fd`, noted for removal on a stop; `take` returns 0, EEXIST, or an error.
 template <typename Take>
 int claim_temp_name(int dir_fd, Take take, std::string& name) {
   int error = EEXIST;
@@ -190,14 +176,10 @@ int claim_temp_name(int dir_fd, Take take, std::string& name) {
 
 }  // namespace
 
-StagedOutput StagedFile::create(const Directory& directory) {
-  if (directory.handle() == nullptr) {
-    return {{}, EBADF};
-  }
-  const int dir_fd = directory.handle()->fd;
+OrError<StagedFile> StagedFile::create(const Directory& directory) {
+  const int dir_fd = directory->fd;
 #if defined(O_TMPFILE)
-  // The file gets its name through its entry in /proc/self/fd, so only
-  // offer it where that exists.
+  // The file gets its name through /proc/self/fd, so only where that exists.
   static const bool can_name = ::access("/proc/self/fd", X_OK) == 0;
   if (can_name) {
     const int fd = ::openat(dir_fd, ".", O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666);
@@ -208,8 +190,7 @@ StagedOutput StagedFile::create(const Directory& directory) {
 #endif
   int fd = -1;
   std::string name;
-  // O_EXCL also fails on a link at the name, dangling or not, so nothing is
-  // ever written through one.
+  // O_EXCL also fails on a link, so nothing is ever written through one.
   const int error = claim_temp_name(
       dir_fd,
       [&fd, dir_fd](const std::string& candidate) {
@@ -225,13 +206,13 @@ StagedOutput StagedFile::create(const Directory& directory) {
 }
 
 int StagedFile::publish(const std::string& name) {
-  const int dir_fd = directory_.handle()->fd;
+  const int dir_fd = directory_->fd;
   if (temp_name_.empty()) {
-    // A file without a name takes a free name at once; a name already in
-    // use (an earlier track, or a link) is replaced by way of a temporary name.
+    // A free name is taken at once; one in use (an earlier track, a link) is
+    // replaced by way of a temporary name.
     const int linked = link_fd(as_fd(file_), dir_fd, name);
     if (linked == 0) {
-      const int close_error = close_file(release());
+      const int close_error = close_file(std::exchange(file_, kNoFile));
       if (close_error != 0) {
         ::unlinkat(dir_fd, name.c_str(), 0);  // nothing stood there before
       }
@@ -249,7 +230,7 @@ int StagedFile::publish(const std::string& name) {
       return error;
     }
   }
-  int error = close_file(release());
+  int error = close_file(std::exchange(file_, kNoFile));
   if (error == 0 && ::renameat(dir_fd, temp_name_.c_str(), dir_fd, name.c_str()) != 0) {
     error = errno;
   }
@@ -263,11 +244,11 @@ int StagedFile::publish(const std::string& name) {
 
 void StagedFile::discard() {
   if (file_ != kNoFile) {
-    close_file(release());  // a file without a name is gone once closed
+    close_file(std::exchange(file_, kNoFile));  // a file without a name is gone once closed
   }
   if (!temp_name_.empty()) {
-    ::unlinkat(directory_.handle()->fd, temp_name_.c_str(), 0);
-    forget_temp_file(directory_.handle()->fd, temp_name_);
+    ::unlinkat(directory_->fd, temp_name_.c_str(), 0);
+    forget_temp_file(directory_->fd, temp_name_);
     temp_name_.clear();
   }
 }

@@ -12,7 +12,6 @@
 namespace tolvane {
 
 const char kPathSeparator = '\\';
-const int kNoSuchDirectoryError = ERROR_PATH_NOT_FOUND;
 
 namespace {
 
@@ -45,36 +44,25 @@ std::optional<InputFile> described(HANDLE file) {
 
 }  // namespace
 
-OpenedDirectory open_directory(const std::string& path) {
+OrError<Directory> open_directory(const std::string& path) {
   std::optional<std::wstring> resolved = resolve_directory(path);
   if (!resolved) {
     return {{}, last_error()};
   }
-  return {Directory(std::make_shared<Directory::Handle>(Directory::Handle{std::move(*resolved)})),
-          0};
-}
-
-// Only a path: whether the directory is there, the listing or the file
-// opened in it tells.
-OpenedDirectory open_directory(const Directory& parent, const std::string& name) {
-  if (parent.handle() == nullptr) {
-    return {{}, ERROR_PATH_NOT_FOUND};
-  }
-  return {Directory(
-              std::make_shared<Directory::Handle>(Directory::Handle{parent.handle()->entry(name)})),
-          0};
+  return {std::make_shared<const PlatformDirectory>(PlatformDirectory{std::move(*resolved)}), 0};
 }
 
 // Windows has no soft limit on handles.
 void raise_open_file_limit() {}
 
-std::optional<InputFile> open_regular_file(const Directory& directory, const std::string& name) {
-  if (directory.handle() == nullptr) {
+// Windows reads ahead on its own for a file opened for sequential reading.
+std::optional<InputFile> open_regular_file(const Directory& directory, const std::string& name,
+                                           std::uint64_t /*read_ahead*/) {
+  if (!directory) {
     return std::nullopt;
   }
-  const HANDLE handle =
-      CreateFileW(directory.handle()->entry(name).c_str(), GENERIC_READ, kShareAll, nullptr,
-                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  const HANDLE handle = CreateFileW(directory->entry(name).c_str(), GENERIC_READ, kShareAll,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     return std::nullopt;
   }
@@ -91,9 +79,6 @@ bool changed_since_open(const InputFile& input) {
   const std::optional<InputFile> now = described(as_handle(input.file));
   return !now || now->size != input.size || now->modified != input.modified;
 }
-
-// Windows reads ahead on its own for a file opened for sequential reading.
-void prefetch(NativeFile /*file*/, std::uint64_t /*size*/) {}
 
 IoResult read_at(NativeFile file, std::uint64_t offset, char* buffer, std::size_t size) {
   std::size_t done = 0;
@@ -147,10 +132,7 @@ std::string error_text(int error) {
       length > 0 ? to_utf8(std::wstring_view(text, length)) : "error " + std::to_string(error);
   LocalFree(text);
   // System messages end in ".\r\n"; the console line adds its own end.
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                              message.back() == ' ' || message.back() == '.')) {
-    message.pop_back();
-  }
+  message.erase(message.find_last_not_of(" .\r\n") + 1);
   return message;
 }
 
@@ -158,10 +140,9 @@ namespace {
 
 // Marks the open file to be deleted when its last handle closes, or clears
 // that mark; so a process that dies mid-copy leaves no temporary file.
-bool set_delete_on_close(HANDLE file, bool remove) {
+void set_delete_on_close(HANDLE file, bool remove) {
   FILE_DISPOSITION_INFO disposition{static_cast<BOOLEAN>(remove ? TRUE : FALSE)};
-  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) !=
-         0;
+  SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
 }
 
 // Renames the open `file` to `target`, replacing a file or link there.
@@ -183,17 +164,14 @@ int rename_open_file(HANDLE file, const std::wstring& target) {
 
 // Windows has no file without a name: the output gets a temporary one, and is
 // marked for deletion until it is published.
-StagedOutput StagedFile::create(const Directory& directory) {
-  if (directory.handle() == nullptr) {
-    return {{}, ERROR_PATH_NOT_FOUND};
-  }
+OrError<StagedFile> StagedFile::create(const Directory& directory) {
   int error = ERROR_FILE_EXISTS;
   for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
     std::string name = temp_file_name(GetCurrentProcessId());
     // CREATE_NEW fails on anything at the path, a link included.
     const HANDLE created =
-        CreateFileW(directory.handle()->entry(name).c_str(), GENERIC_WRITE | DELETE, kShareAll,
-                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        CreateFileW(directory->entry(name).c_str(), GENERIC_WRITE | DELETE, kShareAll, nullptr,
+                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (created != INVALID_HANDLE_VALUE) {
       set_delete_on_close(created, true);
       return {StagedFile(as_native(created), directory, std::move(name)), 0};
@@ -208,25 +186,25 @@ StagedOutput StagedFile::create(const Directory& directory) {
 
 int StagedFile::publish(const std::string& name) {
   set_delete_on_close(as_handle(file_), false);
-  const int error = rename_open_file(as_handle(file_), directory_.handle()->entry(name));
+  const int error = rename_open_file(as_handle(file_), directory_->entry(name));
   if (error != 0) {
     discard();
     return error;
   }
   temp_name_.clear();
   // CloseHandle reports no delayed write errors; WriteFile already did.
-  close_file(release());
+  close_file(std::exchange(file_, kNoFile));
   return 0;
 }
 
 void StagedFile::discard() {
   if (file_ != kNoFile) {
     set_delete_on_close(as_handle(file_), true);
-    close_file(release());
+    close_file(std::exchange(file_, kNoFile));
   }
   if (!temp_name_.empty()) {
     // Where the mark could not be set.
-    DeleteFileW(directory_.handle()->entry(temp_name_).c_str());
+    DeleteFileW(directory_->entry(temp_name_).c_str());
     temp_name_.clear();
   }
 }

@@ -11,9 +11,8 @@
 namespace tolvane {
 namespace {
 
-// Room for every file in flight (16 per worker) with a good margin; a slot
-// is a few dozen bytes, and the table is never allocated, so a signal
-// handler can read it.
+// Room for every file in flight at once, with a wide margin. The table is
+// fixed and never allocated, so a signal handler can read it.
 constexpr std::size_t kMaxTempFiles = 1024;
 constexpr std::size_t kMaxNameSize = 64;  // ".tolvanemusicextract-PID-N.tmp" and its NUL
 

@@ -8,9 +8,7 @@ namespace tolvane {
 
 /// Notes the temporary file `name` in the directory open as `dir_fd`, before
 /// it is made, so that SIGINT, SIGTERM, SIGHUP or SIGPIPE removes it before
-/// the process ends by that signal. The first call sets that up, except for
-/// a signal that the process was started with ignored (nohup): it stays so.
-/// A name that finds no room among the fixed number kept is not noted.
+/// ending the process. A signal ignored at the start (nohup) stays ignored.
 void remember_temp_file(int dir_fd, const std::string& name);
 
 /// Forgets `name` once it is gone: renamed into place, or removed.

@@ -9,6 +9,18 @@ bool starts_with(std::wstring_view text, std::wstring_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
+// `full_path`, absolute as GetFullPathNameW gives it, in its extended-length
+// form; a device path (\\.\...) stays as it is.
+std::wstring extended_length_path(std::wstring_view full_path) {
+  if (starts_with(full_path, L"\\\\?\\") || starts_with(full_path, L"\\\\.\\")) {
+    return std::wstring(full_path);
+  }
+  if (starts_with(full_path, L"\\\\")) {
+    return L"\\\\?\\UNC\\" + std::wstring(full_path.substr(2));
+  }
+  return L"\\\\?\\" + std::wstring(full_path);
+}
+
 }  // namespace
 
 std::wstring to_wide(std::string_view utf8) {
@@ -32,16 +44,6 @@ std::string to_utf8(std::wstring_view wide) {
   std::string utf8(static_cast<std::size_t>(length), '\0');
   WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), length, nullptr, nullptr);
   return utf8;
-}
-
-std::wstring extended_length_path(std::wstring_view full_path) {
-  if (starts_with(full_path, L"\\\\?\\") || starts_with(full_path, L"\\\\.\\")) {
-    return std::wstring(full_path);
-  }
-  if (starts_with(full_path, L"\\\\")) {
-    return L"\\\\?\\UNC\\" + std::wstring(full_path.substr(2));
-  }
-  return L"\\\\?\\" + std::wstring(full_path);
 }
 
 std::optional<std::wstring> resolve_directory(const std::string& path) {

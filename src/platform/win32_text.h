@@ -1,6 +1,5 @@
-// Text and paths at the edge of the Windows layer. Inside, the tool holds
-// every path and line as UTF-8; these turn them into what the wide (W) calls
-// take and back. Only the Windows platform files use them.
+// Text and paths at the edge of the Windows layer: UTF-8 inside, UTF-16 in
+// every wide (W) call. Only the Windows platform files use them.
 #pragma once
 
 #include <optional>
@@ -15,18 +14,10 @@ std::wstring to_wide(std::string_view utf8);
 /// UTF-16 to UTF-8. A lone surrogate becomes U+FFFD.
 std::string to_utf8(std::wstring_view wide);
 
-/// The extended-length form of `full_path`, an absolute path as
-/// GetFullPathNameW gives it: "\\?\" in front, or "\\?\UNC\server\share..."
-/// for "\\server\share...". A path already in that form, or a device path
-/// ("\\.\..."), stays as it is.
-std::wstring extended_length_path(std::wstring_view full_path);
-
-/// The directory the user named as `path`, resolved once against the
-/// current directory (and its drive's) into its extended-length form,
-/// without a trailing separator, so that names joined to it with one
-/// backslash reach the system exactly as they are. A path already in the
-/// extended form is kept as it is. Returns nothing, with GetLastError set,
-/// when the path cannot be resolved.
+/// The directory the user named as `path`, resolved once against the current
+/// directory into its extended-length form (\\?\C:\..., \\?\UNC\...) without
+/// a trailing separator; a path in that form already is kept. Nothing, with
+/// GetLastError set, when it cannot be resolved.
 std::optional<std::wstring> resolve_directory(const std::string& path);
 
 }  // namespace tolvane
