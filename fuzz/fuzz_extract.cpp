@@ -20,6 +20,7 @@
 
 #include "extract/extract.h"
 #include "extract/output_name.h"
+#include "extract/track_names.h"
 #include "fuzz_check.h"
 #include "platform/file_io.h"
 
@@ -81,7 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const tolvane::OutputDir output{work.output_dir.string(),
                                   tolvane::open_directory(work.output_dir.string())};
   const tolvane::Directory input_dir = tolvane::open_directory(work.input.parent_path()).value;
-  const tolvane::ExtractResult result = tolvane::publish_track(tolvane::extract_track(
+  tolvane::TrackNames names(output);
+  const tolvane::ExtractResult result = names.publish(tolvane::extract_track(
       tolvane::open_track_input(input_dir, work.input.filename().string()), output));
 
   std::vector<fs::path> files;

@@ -1,5 +1,6 @@
 #include "extract/extract.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <optional>
@@ -102,7 +103,8 @@ TEST_F(ExtractTest, RejectedFileNeverTouchesAnEarlierTrack) {
   EXPECT_EQ(test::read_file(out_path("T.wav")), "earlier track");
 }
 
-TEST_F(ExtractTest, LaterTrackOfTheSameNameReplacesTheEarlierWhole) {
+// Each call is a run of its own: a track of an earlier run is replaced.
+TEST_F(ExtractTest, ATrackOfAnEarlierRunIsReplacedWhole) {
   test::write_file(out_path("T.wav"), std::string(100000, 'e'));
   const std::string first = test::riff_payload(40000);
   const std::string second = test::riff_payload(10);
@@ -111,6 +113,72 @@ TEST_F(ExtractTest, LaterTrackOfTheSameNameReplacesTheEarlierWhole) {
   ASSERT_EQ(extract(test::make_container("T", second)).outcome, ExtractOutcome::kExtracted);
   EXPECT_EQ(test::read_file(out_path("T.wav")), second);
   EXPECT_EQ(test::list_names(out()), std::vector<std::string>{"T.wav"});
+}
+
+// Containers in walk order, as (track name, payload) pairs, give these files.
+// A name this run has written is numbered, a copy of a track passed over is
+// written once, and anything else at a name is replaced, never written through.
+TEST_F(ExtractTest, ATrackNeverReplacesAnotherOfTheSameRun) {
+  const std::string a = test::riff_payload(5000);
+  const std::string b = test::riff_payload(5001);
+  const std::string c = "RIFF" + std::string(4996, 'c');  // as long as a, other bytes
+  const std::string d = test::riff_payload(70000);
+  const std::string e = "RIFF" + std::string(9, 'e');
+  test::write_file(out_path("y (2).wav"), "an earlier run's");
+  test::fs::create_directory(out_path("dir (2).wav"));
+#ifndef _WIN32
+  test::write_file(scratch_.path() / "victim", "precious");
+  test::fs::create_symlink(scratch_.path() / "victim", out_path("z (2).wav"));
+#endif
+  const std::vector<std::pair<std::string, std::string>> walk = {
+      {"x", a}, {"x", b}, {"x", a}, {"x (2)", c}, {"X", d},  {"x", c},
+      {"y", a}, {"y", b}, {"z", a}, {"z", b},     {"", a},   {"", b},
+      {"CON", a}, {"CON", b}, {"Song", a}, {"song", b}, {"SONG", c}, {"caf\xC3\xA9", a},
+      {"CAF\xC3\x89", b}, {"dir", a}, {"dir", b}};
+  std::vector<std::pair<std::string, std::string>> files = {
+      {" (2).wav", b},         {".wav", a},       {"X.wav", d},       {"_CON (2).wav", b},
+      {"_CON.wav", a},         {"x (2) (2).wav", c}, {"x (2).wav", b},  {"x (3).wav", c},
+      {"x.wav", a},            {"y (2).wav", b},  {"y.wav", a},       {"z (2).wav", b},
+      {"z.wav", a},            {"Song.wav", a},   {"song.wav", b},    {"SONG.wav", c},
+      {"caf\xC3\xA9.wav", a}, {"CAF\xC3\x89.wav", b}, {"dir.wav", a}};
+  if (test::kNamesIgnoreCase) {
+    // X, song, SONG and CAFÉ find the names of x, Song and café written.
+    files = {{" (2).wav", b},      {".wav", a},        {"X (3).wav", d},
+             {"_CON (2).wav", b},  {"_CON.wav", a},    {"x (2) (2).wav", c},
+             {"x (2).wav", b},     {"x (4).wav", c},   {"x.wav", a},
+             {"y (2).wav", b},     {"y.wav", a},       {"z (2).wav", b},
+             {"z.wav", a},         {"Song.wav", a},    {"song (2).wav", b},
+             {"SONG (3).wav", c},  {"caf\xC3\xA9.wav", a}, {"CAF\xC3\x89 (2).wav", b},
+             {"dir.wav", a}};
+  }
+
+  for (int run = 0; run < 2; ++run) {
+    SCOPED_TRACE(run == 0 ? "first run" : "rerun into the same directory");
+    const OutputDir output{out(), open_directory(out())};
+    TrackNames names(output);
+    std::vector<std::string> failed;
+    for (const auto& [name, payload] : walk) {
+      test::write_file(scratch_.path() / "in.bin", test::make_container(name, payload));
+      const Directory in = open_directory(scratch_.path().u8string()).value;
+      const ExtractResult result =
+          names.publish(extract_track(open_track_input(in, "in.bin"), output));
+      if (result.outcome != ExtractOutcome::kExtracted) {
+        failed.push_back(result.output_path);
+      }
+    }
+    // A directory cannot be replaced: the line names the numbered file.
+    EXPECT_EQ(failed, std::vector<std::string>{out() + kSep + "dir (2).wav"});
+    std::vector<std::string> expected_names = {"dir (2).wav"};
+    for (const auto& [file, payload] : files) {
+      EXPECT_EQ(test::read_file(out_path(test::fs::u8path(file).string())), payload) << file;
+      expected_names.push_back(test::fs::u8path(file).string());
+    }
+    std::sort(expected_names.begin(), expected_names.end());
+    EXPECT_EQ(test::list_names(out()), expected_names);
+  }
+#ifndef _WIN32
+  EXPECT_EQ(test::read_file(scratch_.path() / "victim"), "precious");
+#endif
 }
 
 // The file is opened ahead of its copy, as the walk does, and changed before
@@ -127,6 +195,7 @@ TEST_F(ExtractTest, AFileThatChangesWhileItIsReadIsNotPublished) {
        }}};
   test::write_file(out_path("T.wav"), "earlier track");
   const OutputDir output{out(), open_directory(out())};
+  TrackNames names(output);
   for (const auto& [what, change] : changes) {
     SCOPED_TRACE(what);
     test::write_file(in, container);
@@ -135,7 +204,7 @@ TEST_F(ExtractTest, AFileThatChangesWhileItIsReadIsNotPublished) {
         open_track_input(open_directory(scratch_.path().u8string()).value, "in.bin");
     ASSERT_TRUE(input.has_value());
     change(in);
-    const ExtractResult result = publish_track(extract_track(input, output));
+    const ExtractResult result = names.publish(extract_track(input, output));
     EXPECT_EQ(result.outcome, ExtractOutcome::kWriteFailed);
     EXPECT_EQ(result.reason, "the file changed while it was read");
     EXPECT_EQ(test::list_names(out()), std::vector<std::string>{"T.wav"});

@@ -86,7 +86,8 @@ ExtractResult extract_file(const std::string& input_path, const std::string& out
   const fs::path input = fs::u8path(input_path);
   const OutputDir output{output_dir, open_directory(output_dir)};
   const Directory directory = open_directory(input.parent_path().u8string()).value;
-  return publish_track(
+  TrackNames names(output);
+  return names.publish(
       extract_track(open_track_input(directory, input.filename().u8string()), output));
 }
 

@@ -8,19 +8,23 @@
 #include <vector>
 
 #include "extract/extract.h"
+#include "extract/track_names.h"
 
 namespace tolvane::test {
 
 namespace fs = std::filesystem;
 
-/// What the tool joins paths with on the console, and the system's reason
-/// for a directory that is not there (on Windows, as Wine words it).
+/// What the tool joins paths with on the console, the system's reason for a
+/// directory that is not there (on Windows, as Wine words it), and whether
+/// the test's drive takes Song.wav and SONG.wav for one name.
 #ifdef _WIN32
 inline constexpr char kSeparator = '\\';
 inline constexpr const char* kNoSuchDirectory = "Path not found";
+inline constexpr bool kNamesIgnoreCase = true;
 #else
 inline constexpr char kSeparator = '/';
 inline constexpr const char* kNoSuchDirectory = "No such file or directory";
+inline constexpr bool kNamesIgnoreCase = false;
 #endif
 
 /// A fresh directory under the system's temporary directory, removed with
@@ -63,7 +67,7 @@ std::vector<std::string> list_names(const fs::path& directory);
 std::vector<std::string> sorted_lines(const std::string& text);
 
 /// Extracts the track of the file at `input_path` into `output_dir`, as a
-/// worker and then the retiring thread do.
+/// worker and then the retiring thread do, as a run of its own.
 ExtractResult extract_file(const std::string& input_path, const std::string& output_dir);
 
 /// Runs scan_directory for "bin" with `workers` threads and returns what it printed.

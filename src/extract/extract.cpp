@@ -49,11 +49,11 @@ IoResult copy_rest(NativeFile input, std::uint64_t offset, std::uint64_t length,
 }
 
 StagedTrack no_music() {
-  return {{ExtractOutcome::kNoMusic, {}, {}}, {}, {}};
+  return {{ExtractOutcome::kNoMusic, {}, {}}, {}, {}, 0};
 }
 
 StagedTrack write_failed(std::string output_path, std::string reason) {
-  return {{ExtractOutcome::kWriteFailed, std::move(output_path), std::move(reason)}, {}, {}};
+  return {{ExtractOutcome::kWriteFailed, std::move(output_path), std::move(reason)}, {}, {}, 0};
 }
 
 }  // namespace
@@ -113,17 +113,8 @@ StagedTrack extract_track(std::optional<InputFile> input, const OutputDir& outpu
   }
   return {{ExtractOutcome::kExtracted, std::move(output_path), {}},
           std::move(file_name),
-          std::move(staged.value)};
-}
-
-ExtractResult publish_track(StagedTrack track) {
-  if (track.result.outcome == ExtractOutcome::kExtracted) {
-    const int error = track.staged.publish(track.file_name);
-    if (error != 0) {
-      return {ExtractOutcome::kWriteFailed, std::move(track.result.output_path), error_text(error)};
-    }
-  }
-  return std::move(track.result);
+          std::move(staged.value),
+          length};
 }
 
 }  // namespace tolvane

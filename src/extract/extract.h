@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -31,6 +32,7 @@ struct StagedTrack {
   ExtractResult result;
   std::string file_name;
   StagedFile staged;
+  std::uint64_t size;  // of the payload copied
 };
 
 /// Opens the candidate `name` in `directory`, and has the system start
@@ -39,11 +41,7 @@ std::optional<InputFile> open_track_input(const Directory& directory, const std:
 
 /// Checks that `input` is a track container and copies its payload into a
 /// staged file in `output`, then closes `input`. Names nothing, so several
-/// files may be extracted at once.
+/// files may be extracted at once; TrackNames::publish names it.
 StagedTrack extract_track(std::optional<InputFile> input, const OutputDir& output);
-
-/// Gives an extracted track its name, replacing an earlier track of that
-/// name whole, or on failure not at all. A later track of a name wins.
-ExtractResult publish_track(StagedTrack track);
 
 }  // namespace tolvane

@@ -23,9 +23,8 @@ struct DirEntry {
   EntryKind kind;
 };
 
-/// What makes a directory the same directory when it is reached again
-/// through a link: device and inode, or volume serial number and file index.
-using DirIdentity = std::pair<std::uint64_t, std::uint64_t>;
+/// What makes a directory the same directory when it is reached again through a link.
+using DirIdentity = FileIdentity;
 
 /// What a platform keeps of a listing besides its directory, and how it lets go of it.
 struct ListingState;

@@ -35,6 +35,19 @@ OrError<Directory> open_directory(const std::string& path);
 /// Raises the limit on open files as far as the system lets the process.
 void raise_open_file_limit();
 
+/// What makes a file the same file under another name, or the same
+/// directory reached through a link: device and inode, or volume serial
+/// number and file index.
+using FileIdentity = std::pair<std::uint64_t, std::uint64_t>;
+
+/// What stands at `name` in `directory`: a link itself, not what it leads
+/// to; nothing when nothing does or the system would not say.
+std::optional<FileIdentity> identity_at(const Directory& directory, const std::string& name);
+
+/// The error StagedFile::publish gives when it may not replace what stands
+/// at the name.
+extern const int kNameTaken;
+
 /// An open file: a descriptor on POSIX, a HANDLE on Windows.
 using NativeFile = std::intptr_t;
 
@@ -98,13 +111,14 @@ class StagedFile {
   /// Discards the file unless it was published.
   ~StagedFile() { discard(); }
 
-  /// The open file, to write to.
+  /// The open file, to write to and read back.
   NativeFile native() const { return file_; }
 
-  /// Closes the file and gives it the name `name` in its directory, replacing
-  /// a file or link there (the link, never its target). Returns 0, or the
-  /// error; then the file is discarded and `name` stays as it was.
-  int publish(const std::string& name);
+  /// Closes the file and gives it the name `name` in its directory; with
+  /// `replace`, over a file or link there (the link, never its target).
+  /// Returns the file's identity under its name, or the error: kNameTaken
+  /// leaves the file staged, any other discards it; `name` stays as it was.
+  OrError<FileIdentity> publish(const std::string& name, bool replace);
 
   /// Closes and removes the file.
   void discard();

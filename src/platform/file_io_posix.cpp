@@ -16,6 +16,7 @@
 namespace tolvane {
 
 const char kPathSeparator = '/';
+const int kNameTaken = EEXIST;
 
 namespace {
 
@@ -91,6 +92,14 @@ std::optional<InputFile> open_regular_file(const Directory& directory, const std
   (void)::posix_fadvise(fd, 0, static_cast<off_t>(std::min(input->size, read_ahead)),
                         POSIX_FADV_WILLNEED);
   return input;
+}
+
+std::optional<FileIdentity> identity_at(const Directory& directory, const std::string& name) {
+  struct stat info {};
+  if (!directory || ::fstatat(directory->fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+    return std::nullopt;
+  }
+  return FileIdentity{info.st_dev, info.st_ino};
 }
 
 bool changed_since_open(const InputFile& input) {
@@ -182,7 +191,8 @@ OrError<StagedFile> StagedFile::create(const Directory& directory) {
   // The file gets its name through /proc/self/fd, so only where that exists.
   static const bool can_name = ::access("/proc/self/fd", X_OK) == 0;
   if (can_name) {
-    const int fd = ::openat(dir_fd, ".", O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666);
+    // Read and write: a track of a name already written is compared with it.
+    const int fd = ::openat(dir_fd, ".", O_RDWR | O_TMPFILE | O_CLOEXEC, 0666);
     if (fd >= 0) {
       return {StagedFile(fd, directory, {}), 0};
     }
@@ -194,7 +204,7 @@ OrError<StagedFile> StagedFile::create(const Directory& directory) {
   const int error = claim_temp_name(
       dir_fd,
       [&fd, dir_fd](const std::string& candidate) {
-        fd = ::openat(dir_fd, candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC,
+        fd = ::openat(dir_fd, candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC,
                       0666);
         return fd >= 0 ? 0 : errno;
       },
@@ -205,8 +215,15 @@ OrError<StagedFile> StagedFile::create(const Directory& directory) {
   return {StagedFile(fd, directory, std::move(name)), 0};
 }
 
-int StagedFile::publish(const std::string& name) {
+OrError<FileIdentity> StagedFile::publish(const std::string& name, bool replace) {
   const int dir_fd = directory_->fd;
+  struct stat info {};
+  if (::fstat(as_fd(file_), &info) != 0) {
+    const int error = errno;
+    discard();
+    return {{}, error};
+  }
+  const FileIdentity identity{info.st_dev, info.st_ino};
   if (temp_name_.empty()) {
     // A free name is taken at once; one in use (an earlier track, a link) is
     // replaced by way of a temporary name.
@@ -216,7 +233,10 @@ int StagedFile::publish(const std::string& name) {
       if (close_error != 0) {
         ::unlinkat(dir_fd, name.c_str(), 0);  // nothing stood there before
       }
-      return close_error;
+      return {identity, close_error};
+    }
+    if (linked == EEXIST && !replace) {
+      return {{}, kNameTaken};
     }
     const int error = linked != EEXIST ? linked
                                        : claim_temp_name(
@@ -227,7 +247,14 @@ int StagedFile::publish(const std::string& name) {
                                              temp_name_);
     if (error != 0) {
       discard();
-      return error;
+      return {{}, error};
+    }
+  } else if (!replace) {
+    // Publishing is one track at a time, so nothing takes the name between
+    // this look and the rename.
+    struct stat existing {};
+    if (::fstatat(dir_fd, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+      return {{}, kNameTaken};
     }
   }
   int error = close_file(std::exchange(file_, kNoFile));
@@ -239,7 +266,7 @@ int StagedFile::publish(const std::string& name) {
   }
   forget_temp_file(dir_fd, temp_name_);
   temp_name_.clear();
-  return error;
+  return {identity, error};
 }
 
 void StagedFile::discard() {

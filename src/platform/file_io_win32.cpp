@@ -12,6 +12,7 @@
 namespace tolvane {
 
 const char kPathSeparator = '\\';
+const int kNameTaken = ERROR_ALREADY_EXISTS;
 
 namespace {
 
@@ -40,6 +41,11 @@ std::optional<InputFile> described(HANDLE file) {
       as_native(file), (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow,
       static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
                                 time.dwLowDateTime)};
+}
+
+FileIdentity identity_of(const BY_HANDLE_FILE_INFORMATION& info) {
+  return {info.dwVolumeSerialNumber,
+          (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
 }  // namespace
@@ -73,6 +79,23 @@ std::optional<InputFile> open_regular_file(const Directory& directory, const std
     CloseHandle(handle);
   }
   return input;
+}
+
+std::optional<FileIdentity> identity_at(const Directory& directory, const std::string& name) {
+  if (!directory) {
+    return std::nullopt;
+  }
+  // No access asked for: only what the file is. A link is opened itself.
+  const HANDLE handle =
+      CreateFileW(directory->entry(name).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return std::nullopt;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = GetFileInformationByHandle(handle, &info) != 0;
+  CloseHandle(handle);
+  return known ? std::optional<FileIdentity>(identity_of(info)) : std::nullopt;
 }
 
 bool changed_since_open(const InputFile& input) {
@@ -145,12 +168,12 @@ void set_delete_on_close(HANDLE file, bool remove) {
   SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
 }
 
-// Renames the open `file` to `target`, replacing a file or link there.
-int rename_open_file(HANDLE file, const std::wstring& target) {
+// Renames the open `file` to `target`, with `replace` over a file or link there.
+int rename_open_file(HANDLE file, const std::wstring& target, bool replace) {
   const std::size_t name_bytes = target.size() * sizeof(wchar_t);
   std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + name_bytes);
   auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-  rename->ReplaceIfExists = TRUE;
+  rename->ReplaceIfExists = replace ? TRUE : FALSE;
   rename->RootDirectory = nullptr;
   rename->FileNameLength = static_cast<DWORD>(name_bytes);
   std::memcpy(rename->FileName, target.data(), name_bytes);
@@ -170,7 +193,7 @@ OrError<StagedFile> StagedFile::create(const Directory& directory) {
     std::string name = temp_file_name(GetCurrentProcessId());
     // CREATE_NEW fails on anything at the path, a link included.
     const HANDLE created =
-        CreateFileW(directory->entry(name).c_str(), GENERIC_WRITE | DELETE, kShareAll, nullptr,
+        CreateFileW(directory->entry(name).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, kShareAll, nullptr,
                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (created != INVALID_HANDLE_VALUE) {
       set_delete_on_close(created, true);
@@ -184,17 +207,27 @@ OrError<StagedFile> StagedFile::create(const Directory& directory) {
   return {{}, error};
 }
 
-int StagedFile::publish(const std::string& name) {
+OrError<FileIdentity> StagedFile::publish(const std::string& name, bool replace) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileInformationByHandle(as_handle(file_), &info) == 0) {
+    const int error = last_error();
+    discard();
+    return {{}, error};
+  }
   set_delete_on_close(as_handle(file_), false);
-  const int error = rename_open_file(as_handle(file_), directory_->entry(name));
+  const int error = rename_open_file(as_handle(file_), directory_->entry(name), replace);
+  if (!replace && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)) {
+    set_delete_on_close(as_handle(file_), true);
+    return {{}, kNameTaken};
+  }
   if (error != 0) {
     discard();
-    return error;
+    return {{}, error};
   }
   temp_name_.clear();
   // CloseHandle reports no delayed write errors; WriteFile already did.
   close_file(std::exchange(file_, kNoFile));
-  return 0;
+  return {identity_of(info), 0};
 }
 
 void StagedFile::discard() {

@@ -24,7 +24,10 @@ std::string console_line(const std::string& path, const ExtractResult& result) {
 }  // namespace
 
 OrderedPool::OrderedPool(unsigned workers, std::size_t slots, const OutputDir& output)
-    : workers_(std::max(workers, 1U)), output_(output), ring_(std::max<std::size_t>(slots, 1)) {
+    : workers_(std::max(workers, 1U)),
+      output_(output),
+      names_(output),
+      ring_(std::max<std::size_t>(slots, 1)) {
   for (unsigned i = 0; i < workers_; ++i) {
     threads_.emplace_back([this] { work(); });
   }
@@ -120,7 +123,7 @@ void OrderedPool::retire_done_jobs(std::unique_lock<std::mutex>& lock) {
       Slot& done = slot(next);
       lock.unlock();
       if (done.job.line.empty()) {
-        done.job.line = console_line(done.job.path, publish_track(std::move(done.track)));
+        done.job.line = console_line(done.job.path, names_.publish(std::move(done.track)));
       }
       text += done.job.line;
       // Lets go of the file's directory before the slot is reused.

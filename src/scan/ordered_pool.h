@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "extract/extract.h"
+#include "extract/track_names.h"
 
 namespace tolvane {
 
@@ -58,6 +59,7 @@ class OrderedPool {
 
   const unsigned workers_;
   const OutputDir& output_;
+  TrackNames names_;  // only the worker retiring jobs uses it
   std::mutex mutex_;
   std::condition_variable job_ready_;   // for workers: a job to take, or stop
   std::condition_variable slot_freed_;  // for submit and the destructor: jobs finished
