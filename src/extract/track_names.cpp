@@ -44,7 +44,8 @@ std::uint64_t content_digest(NativeFile file, std::uint64_t size) {
   std::vector<char> block(kCompareBlock);
   std::uint64_t digest = 3;
   for (std::uint64_t offset = 0; offset < size;) {
-    const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), size - offset));
+    const auto wanted =
+        static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), size - offset));
     const IoResult got = read_at(file, offset, block.data(), wanted);
     for (std::size_t i = 0; i < got.bytes; i += sizeof(std::uint64_t)) {
       std::uint64_t word = 0;
@@ -68,7 +69,8 @@ bool same_bytes(NativeFile a, NativeFile b, std::uint64_t size) {
   std::vector<char> left(kCompareBlock);
   std::vector<char> right(kCompareBlock);
   for (std::uint64_t offset = 0; offset < size;) {
-    const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(left.size(), size - offset));
+    const auto wanted =
+        static_cast<std::size_t>(std::min<std::uint64_t>(left.size(), size - offset));
     const IoResult got_left = read_at(a, offset, left.data(), wanted);
     const IoResult got_right = read_at(b, offset, right.data(), wanted);
     if (got_left.bytes != wanted || got_right.bytes != wanted ||
@@ -173,7 +175,8 @@ ExtractResult TrackNames::publish(StagedTrack track) {
   const std::uint64_t copy = copy_digest(*group, track.size, content_digest(staged, track.size));
   const std::uint32_t* const copy_number = copies_.find(copy);
   if (copy_number != nullptr && holds_same_bytes(numbered(stem, *copy_number), track)) {
-    return {ExtractOutcome::kExtracted, output_.path + kPathSeparator + numbered(stem, *copy_number),
+    return {ExtractOutcome::kExtracted,
+            output_.path + kPathSeparator + numbered(stem, *copy_number),
             {}};
   }
   for (std::uint32_t number = next_number_[*group];; ++number) {

@@ -193,8 +193,8 @@ OrError<StagedFile> StagedFile::create(const Directory& directory) {
     std::string name = temp_file_name(GetCurrentProcessId());
     // CREATE_NEW fails on anything at the path, a link included.
     const HANDLE created =
-        CreateFileW(directory->entry(name).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, kShareAll, nullptr,
-                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        CreateFileW(directory->entry(name).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                    kShareAll, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (created != INVALID_HANDLE_VALUE) {
       set_delete_on_close(created, true);
       return {StagedFile(as_native(created), directory, std::move(name)), 0};
