@@ -11,14 +11,7 @@ export LC_ALL=C
 tool=$1
 kind=${2:-exfat}
 
-skip() {
-  echo "skipped: $1"
-  if [ -n "${CI:-}" ]; then
-    echo "CI must run this test"
-    exit 1
-  fi
-  exit 77
-}
+source "$(dirname "$0")/skip.sh"
 [ "$(id -u)" -eq 0 ] || skip "mounting a FAT image needs root"
 [ -e /dev/fuse ] || skip "needs /dev/fuse"
 case $kind in

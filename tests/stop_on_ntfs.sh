@@ -8,14 +8,7 @@
 set -euo pipefail
 tool=$1
 
-skip() {
-  echo "skipped: $1"
-  if [ -n "${CI:-}" ]; then
-    echo "CI must run this test"
-    exit 1
-  fi
-  exit 77
-}
+source "$(dirname "$0")/skip.sh"
 [ "$(id -u)" -eq 0 ] || skip "mounting an NTFS image needs root"
 command -v mkntfs >/dev/null && command -v ntfs-3g >/dev/null || skip "needs the ntfs-3g package"
 [ -e /dev/fuse ] || skip "needs /dev/fuse"
