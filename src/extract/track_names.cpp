@@ -1,7 +1,9 @@
 #include "extract/track_names.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
+#include <numeric>
 #include <string_view>
 #include <utility>
 
@@ -27,10 +29,11 @@ std::uint64_t combined(std::uint64_t seed, std::uint64_t value) {
 
 // Names, files and copies are digested apart, so that none stands for another.
 std::uint64_t name_digest(std::string_view name) {
-  std::uint64_t digest = 0xCBF29CE484222325U;  // FNV-1a
-  for (const char byte : name) {
-    digest = (digest ^ static_cast<unsigned char>(byte)) * 0x100000001B3U;
-  }
+  const std::uint64_t digest = std::accumulate(  // FNV-1a
+      name.begin(), name.end(), std::uint64_t{0xCBF29CE484222325U},
+      [](std::uint64_t sum, char byte) {
+        return (sum ^ static_cast<unsigned char>(byte)) * 0x100000001B3U;
+      });
   return combined(1, digest);
 }
 
@@ -164,7 +167,11 @@ ExtractResult TrackNames::publish(StagedTrack track) {
       }
     }
     if (!group) {
-      return written(first, named);
+      if (named.error == 0) {
+        written_.entry(name_digest(first));
+        written_.entry(file_digest(named.value));
+      }
+      return result(first, named.error);
     }
     written_.entry(name_digest(first)) = *group + 1;
   }
@@ -175,9 +182,7 @@ ExtractResult TrackNames::publish(StagedTrack track) {
   const std::uint64_t copy = copy_digest(*group, track.size, content_digest(staged, track.size));
   const std::uint32_t* const copy_number = copies_.find(copy);
   if (copy_number != nullptr && holds_same_bytes(numbered(stem, *copy_number), track)) {
-    return {ExtractOutcome::kExtracted,
-            output_.path + kPathSeparator + numbered(stem, *copy_number),
-            {}};
+    return result(numbered(stem, *copy_number), 0);
   }
   for (std::uint32_t number = next_number_[*group];; ++number) {
     const std::string name = numbered(stem, number);
@@ -186,29 +191,55 @@ ExtractResult TrackNames::publish(StagedTrack track) {
       if (standing_at(name).ours) {
         next_number_[*group] = number + 1;
         if (add_copy(*group, number, name) == copy && holds_same_bytes(name, track)) {
-          return {ExtractOutcome::kExtracted, output_.path + kPathSeparator + name, {}};
+          return result(name, 0);
         }
         continue;
       }
       named = track.staged.publish(name, true);
     }
     if (named.error == 0) {
+      // The cursor alone records the name, which keeps the tables to one
+      // entry a track in a run of one name.
       copies_.entry(copy) = number;
       next_number_[*group] = number + 1;
     }
-    return written(name, named);
+    return result(name, named.error);
   }
 }
 
-// Ours when the name or the file is one this run wrote. Both are asked:
-// some drives give a file another inode number for each spelling of its
-// name, and a new one once they have let go of it.
+// Ours when the name or the file is one this run wrote, or a number its
+// group has passed. Names are asked as well as files: some drives give a
+// file another inode number for each spelling of its name, and a new one
+// once they have let go of it.
 TrackNames::Standing TrackNames::standing_at(const std::string& name) const {
   const std::optional<FileIdentity> identity = identity_at(output_.directory.value, name);
   const std::uint32_t* const by_file = identity ? written_.find(file_digest(*identity)) : nullptr;
   const std::uint32_t* const by_name = written_.find(name_digest(name));
   const std::optional<std::uint32_t> group = by_file != nullptr ? group_of(by_file) : std::nullopt;
-  return {by_file != nullptr || by_name != nullptr, group ? group : group_of(by_name), identity};
+  return {by_file != nullptr || by_name != nullptr || passed_number(name),
+          group ? group : group_of(by_name), identity};
+}
+
+// Whether `name` is "N (k).wav" for a k below the cursor of the group of
+// N.wav: every number there holds a track of this run.
+bool TrackNames::passed_number(std::string_view name) const {
+  const std::string_view stem = name.substr(0, name.size() - kWav.size());
+  const std::size_t open = stem.rfind(" (");
+  if (open == std::string_view::npos || stem.back() != ')') {
+    return false;
+  }
+  std::uint32_t number = 0;
+  std::from_chars(stem.data() + open + 2, stem.data() + stem.size() - 1, number);
+  if (number < 2 || numbered(stem.substr(0, open), number) != name) {
+    return false;  // not a name the numbering gives
+  }
+  const std::string base = std::string(stem.substr(0, open)).append(kWav);
+  std::optional<std::uint32_t> group = group_of(written_.find(name_digest(base)));
+  if (!group) {
+    const std::optional<FileIdentity> identity = identity_at(output_.directory.value, base);
+    group = identity ? group_of(written_.find(file_digest(*identity))) : std::nullopt;
+  }
+  return group && number < next_number_[*group];
 }
 
 // The names based on `name`, a track of this run, which is their first.
@@ -252,13 +283,11 @@ bool TrackNames::holds_same_bytes(const std::string& name, const StagedTrack& tr
   return same;
 }
 
-ExtractResult TrackNames::written(const std::string& name, const OrError<FileIdentity>& named) {
+ExtractResult TrackNames::result(const std::string& name, int error) const {
   std::string path = output_.path + kPathSeparator + name;
-  if (named.error != 0) {
-    return {ExtractOutcome::kWriteFailed, std::move(path), error_text(named.error)};
+  if (error != 0) {
+    return {ExtractOutcome::kWriteFailed, std::move(path), error_text(error)};
   }
-  written_.entry(name_digest(name));
-  written_.entry(file_digest(named.value));
   return {ExtractOutcome::kExtracted, std::move(path), {}};
 }
 

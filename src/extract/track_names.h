@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "extract/extract.h"
@@ -47,14 +48,15 @@ class TrackNames {
   };
 
   Standing standing_at(const std::string& name) const;
+  bool passed_number(std::string_view name) const;
   std::uint32_t new_group(const std::string& name, const std::optional<FileIdentity>& identity);
   std::uint64_t add_copy(std::uint32_t group, std::uint32_t number, const std::string& name);
   bool holds_same_bytes(const std::string& name, const StagedTrack& track) const;
-  ExtractResult written(const std::string& name, const OrError<FileIdentity>& named);
+  ExtractResult result(const std::string& name, int error) const;
 
   const OutputDir& output_;
-  // Digests of the names and files this run wrote: the group based on one
-  // plus one, or 0.
+  // Digests of the names and files this run wrote as their first names: the
+  // group based on one plus one, or 0.
   DigestTable written_;
   // Digests of (group, size, bytes) of the tracks a group holds: their number.
   DigestTable copies_;

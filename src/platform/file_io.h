@@ -100,12 +100,14 @@ class StagedFile {
   StagedFile(StagedFile&& other) noexcept
       : file_(std::exchange(other.file_, kNoFile)),
         directory_(std::move(other.directory_)),
-        temp_name_(std::exchange(other.temp_name_, {})) {}
+        temp_name_(std::exchange(other.temp_name_, {})),
+        identity_(other.identity_) {}
   /// Discards what this held.
   StagedFile& operator=(StagedFile other) noexcept {
     std::swap(file_, other.file_);
     std::swap(directory_, other.directory_);
     std::swap(temp_name_, other.temp_name_);
+    std::swap(identity_, other.identity_);
     return *this;
   }
   /// Discards the file unless it was published.
@@ -125,12 +127,20 @@ class StagedFile {
 
  private:
   static constexpr NativeFile kNoFile = -1;
-  StagedFile(NativeFile file, Directory directory, std::string temp_name)
-      : file_(file), directory_(std::move(directory)), temp_name_(std::move(temp_name)) {}
+  /// Stages the open `file`, named `temp_name` or nothing, with its identity.
+  static OrError<StagedFile> staged(NativeFile file, const Directory& directory,
+                                    std::string temp_name);
+  StagedFile(NativeFile file, Directory directory, std::string temp_name, FileIdentity identity)
+      : file_(file),
+        directory_(std::move(directory)),
+        temp_name_(std::move(temp_name)),
+        identity_(identity) {}
 
   NativeFile file_ = kNoFile;
   Directory directory_;
   std::string temp_name_;  // empty while the file has no name
+  // Taken when staged, on the worker's thread: publishing is one at a time.
+  FileIdentity identity_{};
 };
 
 }  // namespace tolvane

@@ -185,6 +185,18 @@ int claim_temp_name(int dir_fd, Take take, std::string& name) {
 
 }  // namespace
 
+OrError<StagedFile> StagedFile::staged(NativeFile fd, const Directory& directory,
+                                       std::string temp_name) {
+  StagedFile file(fd, directory, std::move(temp_name), {});
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    const int error = errno;
+    return {{}, error};  // the file is discarded on the way out
+  }
+  file.identity_ = FileIdentity{info.st_dev, info.st_ino};
+  return {std::move(file), 0};
+}
+
 OrError<StagedFile> StagedFile::create(const Directory& directory) {
   const int dir_fd = directory->fd;
 #if defined(O_TMPFILE)
@@ -194,7 +206,7 @@ OrError<StagedFile> StagedFile::create(const Directory& directory) {
     // Read and write: a track of a name already written is compared with it.
     const int fd = ::openat(dir_fd, ".", O_RDWR | O_TMPFILE | O_CLOEXEC, 0666);
     if (fd >= 0) {
-      return {StagedFile(fd, directory, {}), 0};
+      return staged(fd, directory, {});
     }
   }
 #endif
@@ -212,18 +224,12 @@ OrError<StagedFile> StagedFile::create(const Directory& directory) {
   if (error != 0) {
     return {{}, error};
   }
-  return {StagedFile(fd, directory, std::move(name)), 0};
+  return staged(fd, directory, std::move(name));
 }
 
 OrError<FileIdentity> StagedFile::publish(const std::string& name, bool replace) {
   const int dir_fd = directory_->fd;
-  struct stat info {};
-  if (::fstat(as_fd(file_), &info) != 0) {
-    const int error = errno;
-    discard();
-    return {{}, error};
-  }
-  const FileIdentity identity{info.st_dev, info.st_ino};
+  const FileIdentity identity = identity_;
   if (temp_name_.empty()) {
     // A free name is taken at once; one in use (an earlier track, a link) is
     // replaced by way of a temporary name.

@@ -197,7 +197,7 @@ OrError<StagedFile> StagedFile::create(const Directory& directory) {
                     kShareAll, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (created != INVALID_HANDLE_VALUE) {
       set_delete_on_close(created, true);
-      return {StagedFile(as_native(created), directory, std::move(name)), 0};
+      return staged(as_native(created), directory, std::move(name));
     }
     error = last_error();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
@@ -207,13 +207,19 @@ OrError<StagedFile> StagedFile::create(const Directory& directory) {
   return {{}, error};
 }
 
-OrError<FileIdentity> StagedFile::publish(const std::string& name, bool replace) {
+OrError<StagedFile> StagedFile::staged(NativeFile file, const Directory& directory,
+                                       std::string temp_name) {
+  StagedFile staged_file(file, directory, std::move(temp_name), {});
   BY_HANDLE_FILE_INFORMATION info{};
-  if (GetFileInformationByHandle(as_handle(file_), &info) == 0) {
+  if (GetFileInformationByHandle(as_handle(file), &info) == 0) {
     const int error = last_error();
-    discard();
-    return {{}, error};
+    return {{}, error};  // the file is discarded on the way out
   }
+  staged_file.identity_ = identity_of(info);
+  return {std::move(staged_file), 0};
+}
+
+OrError<FileIdentity> StagedFile::publish(const std::string& name, bool replace) {
   set_delete_on_close(as_handle(file_), false);
   const int error = rename_open_file(as_handle(file_), directory_->entry(name), replace);
   if (!replace && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)) {
@@ -227,7 +233,7 @@ OrError<FileIdentity> StagedFile::publish(const std::string& name, bool replace)
   temp_name_.clear();
   // CloseHandle reports no delayed write errors; WriteFile already did.
   close_file(std::exchange(file_, kNoFile));
-  return {identity_of(info), 0};
+  return {identity_, 0};
 }
 
 void StagedFile::discard() {
