@@ -40,6 +40,9 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "extract the music tracks from a tree of g
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_BINARY_DIR}/cpack_options.cmake)
+# Packages that one commit always makes the same, and their checksums.
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/packaging/stage_package.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/packaging/finish_package.cmake)
 configure_file(packaging/cpack_options.cmake.in cpack_options.cmake @ONLY)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
