@@ -101,7 +101,7 @@ class StagedFile {
       : file_(std::exchange(other.file_, kNoFile)),
         directory_(std::move(other.directory_)),
         temp_name_(std::exchange(other.temp_name_, {})),
-        identity_(other.identity_) {}
+        identity_(std::move(other.identity_)) {}
   /// Discards what this held.
   StagedFile& operator=(StagedFile other) noexcept {
     std::swap(file_, other.file_);

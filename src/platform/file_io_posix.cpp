@@ -185,16 +185,16 @@ int claim_temp_name(int dir_fd, Take take, std::string& name) {
 
 }  // namespace
 
-OrError<StagedFile> StagedFile::staged(NativeFile fd, const Directory& directory,
+OrError<StagedFile> StagedFile::staged(NativeFile file, const Directory& directory,
                                        std::string temp_name) {
-  StagedFile file(fd, directory, std::move(temp_name), {});
+  StagedFile staged_file(file, directory, std::move(temp_name), {});
   struct stat info {};
-  if (::fstat(fd, &info) != 0) {
+  if (::fstat(as_fd(file), &info) != 0) {
     const int error = errno;
     return {{}, error};  // the file is discarded on the way out
   }
-  file.identity_ = FileIdentity{info.st_dev, info.st_ino};
-  return {std::move(file), 0};
+  staged_file.identity_ = FileIdentity{info.st_dev, info.st_ino};
+  return {std::move(staged_file), 0};
 }
 
 OrError<StagedFile> StagedFile::create(const Directory& directory) {
