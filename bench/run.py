@@ -3,6 +3,7 @@
 
     python3 bench/run.py [--runs N] [--scratch DIR] [--trees a,b] [--tool PATH]
     python3 bench/run.py --curve [--runs N] [--scratch DIR]
+    python3 bench/run.py --names [--runs N] [--scratch DIR] [--tool PATH]
 
 Builds the tool (preset default) unless --tool is given, generates five
 trees (the same random key every time, so every run sees the same bytes),
@@ -27,6 +28,11 @@ with one summary line.
 (bench/worker_curve.cpp, the tool's own walk with the number of workers as
 an argument) on many-small and few-large, warm and cold, and writes the
 table to bench/workers.md.
+
+--names instead times the tool alone on trees whose tracks share names
+(20,000 and 100,000 small containers: every name distinct, all one name,
+all one name and the same bytes, every name twice), with the files each
+leaves and its peak memory, and writes the table to bench/names.md.
 """
 
 import argparse
@@ -115,6 +121,15 @@ def make_one_name(top, rng):
 
 TREES = {"many-small": make_many_small, "few-large": make_few_large,
          "deep": make_deep, "mixed": make_mixed, "one-name": make_one_name}
+# Tracks, the name of track i, and whether every track holds the same bytes.
+NAME_TREES = {
+    "20k-distinct": (20_000, lambda i: f"track{i:06}", False),
+    "20k-one-name": (20_000, lambda i: "theme", False),
+    "20k-identical": (20_000, lambda i: "theme", True),
+    "100k-distinct": (100_000, lambda i: f"track{i:06}", False),
+    "100k-one-name": (100_000, lambda i: "theme", False),
+    "100k-each-twice": (100_000, lambda i: f"track{i % 50_000:06}", False),
+}
 COLD_PREFIX = "cold-"
 TTY = "tty"  # many-small, the console in a terminal
 CURVE_WORKERS = (1, 2, 4, 8, 16)
@@ -397,6 +412,51 @@ def curve(scratch, runs):
         f.write(text)
 
 
+def make_names_tree(top, count, name_of, identical):
+    # Containers of about 1.3 KB, 100 to a directory, each payload marked with
+    # its track unless all are to be alike.
+    for i in range(count):
+        mark = bytes(4) if identical else i.to_bytes(4, "little")
+        write(f"{top}/d{i // 100:04}/f{i:06}.bin", container(name_of(i), b"RIFF" + mark + bytes(1016)))
+
+
+def names(tool, scratch, runs):
+    """Median seconds, files left and peak memory of the tool on NAME_TREES."""
+    place = journaled_ext4(scratch)
+    lines = [f"Runs whose tracks share names, {datetime.date.today().isoformat()}, "
+             f"{os.cpu_count()} cores, median of {runs} runs after a warm-up (bench/run.py "
+             f"--names), on a journaled ext4 image.", "",
+             "| tree | tracks | tool (s) | tool min-max (s) | files left | tool peak RSS (KiB) |",
+             "|---|---|---|---|---|---|"]
+    out, trash = os.path.join(place, "out-tool"), os.path.join(place, "trash")
+    for tree, (count, name_of, identical) in NAME_TREES.items():
+        top, marker = os.path.join(place, "names", tree), os.path.join(place, "names", tree + ".done")
+        if not os.path.exists(marker):
+            shutil.rmtree(top, ignore_errors=True)
+            make_names_tree(top, count, name_of, identical)
+            open(marker, "w").close()
+        times, peak = [], 0
+        for run in range(runs + 1):
+            # The large trees are there for their memory; the outputs of all
+            # their runs would use up the image's inodes.
+            set_aside(out, trash, count > 20_000)
+            os.mkdir(out)
+            elapsed, rss = timed([tool, top, out], place)
+            if run:
+                times.append(elapsed)
+                peak = max(peak, rss)
+        files = len(os.listdir(out))
+        print(f"{tree}: {statistics.median(times):.3f} s, {files} files, {peak} KiB", flush=True)
+        lines.append(f"| {tree} | {count} | {statistics.median(times):.3f} | "
+                     f"{min(times):.3f}-{max(times):.3f} | {files} | {peak} |")
+        set_aside(out, trash, True)
+        shutil.rmtree(trash, ignore_errors=True)
+    text = "\n".join(lines) + "\n"
+    print(text, end="")
+    with open(os.path.join(ROOT, "bench", "names.md"), "w") as f:
+        f.write(text)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--runs", type=int, default=7)
@@ -406,6 +466,8 @@ def main():
     parser.add_argument("--tool")
     parser.add_argument("--curve", action="store_true",
                         help="time the walk against the number of workers instead")
+    parser.add_argument("--names", action="store_true",
+                        help="time runs whose tracks share names instead")
     parser.add_argument("--verbose", action="store_true", help="print every run's time")
     args = parser.parse_args()
 
@@ -415,6 +477,9 @@ def main():
         curve(args.scratch, args.runs)
         return
     tool = args.tool or build("tolvanemusicextract")
+    if args.names:
+        names(os.path.abspath(tool), args.scratch, args.runs)
+        return
 
     results = []
     trees = args.trees.split(",")
