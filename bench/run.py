@@ -363,6 +363,14 @@ def bench_tree(tool, scratch, out_scratch, tree, runs, verbose, terminal=None):
             "peak_kib": peak, "files": len(outputs)}
 
 
+def report(lines, file_name):
+    """Prints a table's lines and writes them to bench/`file_name`."""
+    text = "\n".join(lines) + "\n"
+    print(text, end="")
+    with open(os.path.join(ROOT, "bench", file_name), "w") as f:
+        f.write(text)
+
+
 def build(target):
     subprocess.run(["cmake", "--preset", "default"], cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
     subprocess.run(["cmake", "--build", "--preset", "default", "--target", target],
@@ -406,10 +414,7 @@ def curve(scratch, runs):
                      " | ".join(f"{m:.3f}" for m in medians) + " |")
         set_aside(out, trash, True)
         shutil.rmtree(trash, ignore_errors=True)
-    text = "\n".join(lines) + "\n"
-    print(text, end="")
-    with open(os.path.join(ROOT, "bench", "workers.md"), "w") as f:
-        f.write(text)
+    report(lines, "workers.md")
 
 
 def make_names_tree(top, count, name_of, identical):
@@ -451,10 +456,7 @@ def names(tool, scratch, runs):
                      f"{min(times):.3f}-{max(times):.3f} | {files} | {peak} |")
         set_aside(out, trash, True)
         shutil.rmtree(trash, ignore_errors=True)
-    text = "\n".join(lines) + "\n"
-    print(text, end="")
-    with open(os.path.join(ROOT, "bench", "names.md"), "w") as f:
-        f.write(text)
+    report(lines, "names.md")
 
 
 def main():
@@ -526,12 +528,9 @@ def main():
                       for r in results)
     summary = f"ratio {ratios} peak_kib={max(r.get('peak_kib', 0) for r in results)}"
     lines += ["", summary]
-    text = "\n".join(lines) + "\n"
-    print(text, end="")
     clear_leftovers(args.scratch)
     clear_leftovers(warm_scratch)
-    with open(os.path.join(ROOT, "bench", "results.md"), "w") as out:
-        out.write(text)
+    report(lines, "results.md")
 
 
 if __name__ == "__main__":
