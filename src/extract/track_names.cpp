@@ -23,8 +23,8 @@ std::uint64_t mixed(std::uint64_t value) {
   return value == 0 ? 1 : value;
 }
 
-std::uint64_t combined(std::uint64_t seed, std::uint64_t value) {
-  return mixed(seed ^ (value + 0x9E3779B97F4A7C15U + (seed << 6) + (seed >> 2)));
+std::uint64_t combined(std::uint64_t digest, std::uint64_t value) {
+  return mixed(digest ^ (value + 0x9E3779B97F4A7C15U + (digest << 6) + (digest >> 2)));
 }
 
 // Names, files and copies are digested apart, so that none stands for another.
