@@ -229,7 +229,6 @@ OrError<StagedFile> StagedFile::create(const Directory& directory) {
 
 OrError<FileIdentity> StagedFile::publish(const std::string& name, bool replace) {
   const int dir_fd = directory_->fd;
-  const FileIdentity identity = identity_;
   if (temp_name_.empty()) {
     // A free name is taken at once; one in use (an earlier track, a link) is
     // replaced by way of a temporary name.
@@ -239,7 +238,7 @@ OrError<FileIdentity> StagedFile::publish(const std::string& name, bool replace)
       if (close_error != 0) {
         ::unlinkat(dir_fd, name.c_str(), 0);  // nothing stood there before
       }
-      return {identity, close_error};
+      return {identity_, close_error};
     }
     if (linked == EEXIST && !replace) {
       return {{}, kNameTaken};
@@ -272,7 +271,7 @@ OrError<FileIdentity> StagedFile::publish(const std::string& name, bool replace)
   }
   forget_temp_file(dir_fd, temp_name_);
   temp_name_.clear();
-  return {identity, error};
+  return {identity_, error};
 }
 
 void StagedFile::discard() {
