@@ -6,6 +6,7 @@
 
 #include "extract/container.h"
 #include "platform/track_name.h"
+#include "platform/utf8.h"
 
 namespace tolvane {
 namespace {
@@ -33,46 +34,13 @@ bool is_device_name(std::string_view name) {
   return std::find(kDeviceNames.begin(), kDeviceNames.end(), stem) != kDeviceNames.end();
 }
 
-// The length of the UTF-8 sequence that `text` starts with, or 0 when it is
-// not one: no overlong forms, no surrogates, nothing past U+10FFFF. A
-// sequence cut short by the end of `text` counts when its bytes so far do.
-std::size_t utf8_sequence_length(std::string_view text) {
-  const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(0);
-  if (lead < 0x80) {
-    return 1;
-  }
-  std::size_t length = 0;
-  unsigned char low = 0x80;  // the range of the second byte, narrowed for some leads
-  unsigned char high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    low = lead == 0xE0 ? 0xA0 : 0x80;
-    high = lead == 0xED ? 0x9F : 0xBF;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    low = lead == 0xF0 ? 0x90 : 0x80;
-    high = lead == 0xF4 ? 0x8F : 0xBF;
-  } else {
-    return 0;
-  }
-  for (std::size_t i = 1; i < std::min(length, text.size()); ++i) {
-    if (byte(i) < (i == 1 ? low : 0x80) || byte(i) > (i == 1 ? high : 0xBF)) {
-      return 0;
-    }
-  }
-  return length;
-}
-
 }  // namespace
 
 std::string track_name_text(std::string_view raw) {
   std::size_t whole = 0;  // bytes of whole UTF-8 characters from the start
   bool multibyte = false;
   while (whole < raw.size()) {
-    const std::size_t length = utf8_sequence_length(raw.substr(whole));
+    const std::size_t length = decode_utf8(raw.substr(whole)).length;
     if (length == 0) {
       return code_page_text(raw);
     }
