@@ -1,6 +1,8 @@
 // Feeds arbitrary track names to the output name rule and checks the result:
 // never a separator, control byte or refused character, never a Windows
-// device name, and otherwise the name as it was.
+// device name, and otherwise the name as it was. Checks too that the name as
+// a console line shows it holds nothing a terminal acts on, and reads back
+// as the name.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +11,7 @@
 
 #include "extract/output_name.h"
 #include "fuzz_check.h"
+#include "platform/console.h"
 
 namespace {
 
@@ -43,6 +46,39 @@ bool is_device_name(std::string_view name) {
          digit == "\xC2\xB2" || digit == "\xC2\xB3";
 }
 
+// DEL, and C1 and Unicode controls as UTF-8 bytes: a lead byte begins a
+// character wherever it stands.
+constexpr std::array<std::string_view, 13> kShownControls = {
+    "\x7F",         "\xC2\x80",     "\xC2\x9B",     "\xC2\x9F",     "\xD8\x9C",
+    "\xE2\x80\x8E", "\xE2\x80\x8F", "\xE2\x80\xA8", "\xE2\x80\xA9", "\xE2\x80\xAA",
+    "\xE2\x80\xAE", "\xE2\x81\xA6", "\xE2\x81\xA9"};
+
+// The bytes a quoted path stands for: C escapes undone, quotes dropped.
+std::string unquoted(std::string_view shown) {
+  if (shown.size() < 2 || shown.front() != '"' || shown.back() != '"') {
+    return std::string(shown);
+  }
+  std::string bytes;
+  for (std::size_t i = 1; i + 1 < shown.size(); ++i) {
+    if (shown[i] != '\\') {
+      bytes += shown[i];
+      continue;
+    }
+    const char next = shown[++i];
+    const std::size_t letter = std::string_view("abtnvfr").find(next);
+    if (letter != std::string_view::npos) {
+      bytes += static_cast<char>('\a' + letter);
+    } else if (next >= '0' && next <= '3') {
+      bytes +=
+          static_cast<char>((next - '0') * 64 + (shown[i + 1] - '0') * 8 + (shown[i + 2] - '0'));
+      i += 2;
+    } else {
+      bytes += next;
+    }
+  }
+  return bytes;
+}
+
 }  // namespace
 
 // NOLINTNEXTLINE(readability-identifier-naming): the name libFuzzer calls.
@@ -64,5 +100,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; i < name.size(); ++i) {
     FUZZ_CHECK(safe[prefix + i] == (is_refused(name[i]) ? '_' : name[i]));
   }
+
+  const std::string shown = tolvane::quoted_path(name);
+  for (const char c : shown) {
+    FUZZ_CHECK(static_cast<unsigned char>(c) >= 0x20);
+  }
+  for (const std::string_view control : kShownControls) {
+    FUZZ_CHECK(shown.find(control) == std::string::npos);
+  }
+  FUZZ_CHECK(shown == name || unquoted(shown) == name);
   return 0;
 }

@@ -126,6 +126,66 @@ TEST_F(CliTest, UnicodePathsAndDeviceLikeNames) {
                                                "ü-utf8.wav"}));
 }
 
+// Names from an untrusted tree that a terminal would act on, or that split a
+// line: one line per file all the same, with nothing in it that a terminal
+// acts on; a path with nothing to hide is shown as it is.
+TEST_F(CliTest, NamesThatWouldDriveTheTerminalAreShownEscaped) {
+  const test::fs::path top = scratch_.path() / "in";
+  const test::fs::path out = scratch_.path() / "out";
+  test::fs::create_directories(top);
+  // This track's output name holds a C1 control, and a directory stands there.
+  test::fs::create_directories(out / test::fs::u8path("\xC2\x9B.wav"));
+  std::vector<std::string> names = {"plain.bin",           "del\x7F.bin",
+                                    "csi\xC2\x9B[31m.bin", "rlo\xE2\x80\xAEnib.bin",
+                                    "ls\xE2\x80\xA8x.bin", "alm\xD8\x9C.bin"};
+  if (test::kNamesHoldAnyByte) {
+    names.insert(names.end(), {"a\x1B]0;pwned\a\x1B[31mred\nExtracted music from forged.bin",
+                               "cr\r.bin", "caf\xE9.bin", "tab\t.bin"});
+  }
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::string track = i == 1 ? "\xC2\x9B" : "t" + std::to_string(i);
+    test::write_file(top / test::fs::u8path(names[i]),
+                     test::make_container(track, test::riff_payload(9)));
+  }
+
+  const test::ToolRun result = run({scratch_.at(top), scratch_.at(out)});
+  const std::string in = scratch_.at(top) + kSep;
+  const auto escaped = [](std::string path) {
+    for (std::size_t at = 0; (at = path.find('\\', at)) != std::string::npos; at += 2) {
+      path.insert(at, 1, '\\');
+    }
+    return path;
+  };
+  const std::vector<std::string> lines = test::sorted_lines(result.out);
+  EXPECT_EQ(lines.size(), names.size() + 4);  // and the banner and the closing message
+  EXPECT_NE(result.out.find(console("Extracted music from " + in + "plain.bin\n")),
+            std::string::npos);
+  EXPECT_NE(result.out.find(
+                console("Extracted music from \"" + escaped(in) + "rlo\\342\\200\\256nib.bin\"\n")),
+            std::string::npos);
+  EXPECT_NE(result.out.find(console("Could not write music from \"" + escaped(in) +
+                                    "del\\177.bin\" to \"" + escaped(scratch_.at(out) + kSep) +
+                                    "\\302\\233.wav\": ")),
+            std::string::npos);
+  if (test::kNamesHoldAnyByte) {
+    EXPECT_NE(result.out.find("Extracted music from \"" + in +
+                              R"(a\033]0;pwned\a\033[31mred\nExtracted music from forged.bin")"
+                              "\n"),
+              std::string::npos);
+  }
+  for (const std::string& line : lines) {
+    SCOPED_TRACE(testing::PrintToString(line));
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      const bool line_end = line[i] == '\r' && i + 1 == line.size();
+      EXPECT_TRUE(static_cast<unsigned char>(line[i]) >= 0x20 || line_end) << i;
+    }
+    for (const char* control :
+         {"\x7F", "\xC2\x80", "\xC2\x9B", "\xC2\x9F", "\xD8\x9C", "\xE2\x80\xA8", "\xE2\x80\xAE"}) {
+      EXPECT_EQ(line.find(control), std::string::npos);
+    }
+  }
+}
+
 // Paths far past Windows' 260 characters, in and out.
 TEST_F(CliTest, DeepTreeIntoADeepOutputDirectory) {
   std::string in = scratch_.at("in");

@@ -1,8 +1,10 @@
-// The text rules the console and the track names share: what is UTF-8.
+// The text rules the console and the track names share: what is UTF-8, and
+// how a path that a terminal would act on is shown.
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "platform/console.h"
 #include "platform/utf8.h"
 
 namespace tolvane {
@@ -56,6 +58,36 @@ TEST(DecodeUtf8, AcceptsExactlyTheValidRanges) {
     if (c.length != 0 && c.length <= c.bytes.size()) {
       EXPECT_EQ(got.code, c.code);
     }
+  }
+}
+
+TEST(QuotedPath, PrintableAsItIsElseQuotedWithCEscapes) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"in/a b.bin", "in/a b.bin"},
+      {"in\\\"x\".bin", "in\\\"x\".bin"},  // nothing to escape: quotes and backslashes stay
+      {"\xE6\x97\xA5\xE6\x9C\xAC.bin", "\xE6\x97\xA5\xE6\x9C\xAC.bin"},
+      {"in/a\x1B]0;pwned\a\x1B[31mred\nExtracted music from forged.bin",
+       R"("in/a\033]0;pwned\a\033[31mred\nExtracted music from forged.bin")"},
+      {"\a\b\t\n\v\f\r\x01\x1F", R"("\a\b\t\n\v\f\r\001\037")"},
+      {"in\\x\x7F", R"("in\\x\177")"},        // DEL; the separator doubled
+      {"\"\xC2\x9B\"", R"("\"\302\233\"")"},  // C1 CSI
+      {"\xC2\x9F\xC2\xA0", R"("\302\237)"
+                           "\xC2\xA0\""},  // C1's end, and what follows
+      {"a\xE2\x80\xAE"
+       "gpj.exe",
+       R"("a\342\200\256gpj.exe")"},  // right-to-left override
+      {"\xD8\x9C\xE2\x80\x8E\xE2\x80\x8F\xE2\x80\xAA\xE2\x81\xA6\xE2\x81\xA9",
+       R"("\330\234\342\200\216\342\200\217\342\200\252\342\201\246\342\201\251")"},
+      {"\xE2\x80\xA8\xE2\x80\xA9", R"("\342\200\250\342\200\251")"},  // line, paragraph separator
+      {"\xE2\x80\xA7\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xAA",            // their neighbours
+       "\xE2\x80\xA7\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xAA"},
+      {"caf\xE9.bin", R"("caf\351.bin")"},
+      {"\xE6\x97", R"("\346\227")"},                    // cut short
+      {"\xE6\x97x\xC0\x80", R"("\346\227x\300\200")"},  // invalid, then overlong
+  };
+  for (const auto& [path, shown] : cases) {
+    SCOPED_TRACE(testing::PrintToString(path));
+    EXPECT_EQ(quoted_path(path), shown);
   }
 }
 

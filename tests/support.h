@@ -15,16 +15,19 @@ namespace tolvane::test {
 namespace fs = std::filesystem;
 
 /// What the tool joins paths with on the console, the system's reason for a
-/// directory that is not there (on Windows, as Wine words it), and whether
-/// the test's drive takes Song.wav and SONG.wav for one name.
+/// directory that is not there (on Windows, as Wine words it), whether the
+/// test's drive takes Song.wav and SONG.wav for one name, and whether a file
+/// name may hold control characters and bytes that are not UTF-8.
 #ifdef _WIN32
 inline constexpr char kSeparator = '\\';
 inline constexpr const char* kNoSuchDirectory = "Path not found";
 inline constexpr bool kNamesIgnoreCase = true;
+inline constexpr bool kNamesHoldAnyByte = false;
 #else
 inline constexpr char kSeparator = '/';
 inline constexpr const char* kNoSuchDirectory = "No such file or directory";
 inline constexpr bool kNamesIgnoreCase = false;
+inline constexpr bool kNamesHoldAnyByte = true;
 #endif
 
 /// A fresh directory under the system's temporary directory, removed with

@@ -1,6 +1,7 @@
-// The program's arguments and standard output, one source file per platform.
-// Text is UTF-8 on Windows and bytes as they are elsewhere; lines end in
-// '\n' here, and in what the platform ends lines with on the console.
+// The program's arguments and standard output, one source file per platform,
+// and how paths are shown on it, the same on every platform. Text is UTF-8
+// on Windows and bytes as they are elsewhere; lines end in '\n' here, and in
+// what the platform ends lines with on the console.
 #pragma once
 
 #include <string>
@@ -15,5 +16,10 @@ std::vector<std::string> command_line_arguments(int argc, char* argv[]);
 /// Writes `text` to standard output at once, in one call to the system
 /// where it takes it whole; nothing is kept back in a buffer.
 void print(std::string_view text);
+
+/// `path` as a console line shows it: as it is when a terminal prints all of
+/// it; otherwise in double quotes, with control, line-breaking and
+/// bidirectional characters and bytes that are not UTF-8 as C escapes.
+std::string quoted_path(std::string_view path);
 
 }  // namespace tolvane

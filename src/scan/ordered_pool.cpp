@@ -11,12 +11,12 @@ namespace {
 std::string console_line(const std::string& path, const ExtractResult& result) {
   switch (result.outcome) {
     case ExtractOutcome::kExtracted:
-      return "Extracted music from " + path + "\n";
+      return "Extracted music from " + quoted_path(path) + "\n";
     case ExtractOutcome::kNoMusic:
-      return "No music in " + path + " skipping file.\n";
+      return "No music in " + quoted_path(path) + " skipping file.\n";
     case ExtractOutcome::kWriteFailed:
-      return "Could not write music from " + path + " to " + result.output_path + ": " +
-             result.reason + "\n";
+      return "Could not write music from " + quoted_path(path) + " to " +
+             quoted_path(result.output_path) + ": " + result.reason + "\n";
   }
   return {};
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "extract/extract.h"
+#include "platform/console.h"
 #include "platform/dir_listing.h"
 #include "platform/file_io.h"
 #include "scan/ordered_pool.h"
@@ -69,7 +70,10 @@ int walk(Listing top, std::string path, const std::string& extension, bool recur
     }
     OrError<Listing> opened = open_listing(level.listing, entry.name);
     if (opened.error != 0) {
-      pool.submit({path, {}, {}, "Could not open directory " + path + " skipping directory.\n"});
+      pool.submit({path,
+                   {},
+                   {},
+                   "Could not open directory " + quoted_path(path) + " skipping directory.\n"});
       continue;
     }
     // A directory met again through a link is not walked twice, so cycles end.
