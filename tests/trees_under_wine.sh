@@ -10,6 +10,8 @@
 #     would take for a device: every track extracted, under exact names.
 #   control-names: names that only Linux writes, with ESC, BEL and a line
 #     break: one escaped line per file, with no control character in it.
+#   never-waits: in a Unix terminal, with its output piped or redirected or
+#     its input piped, or neither: the tool never asks for a key.
 set -euo pipefail
 # Byte lengths and byte order, whatever the locale.
 export LC_ALL=C
@@ -88,6 +90,25 @@ case $case in
       fail "unexpected output:" "$actual"
     fi
     echo "control names: one escaped line per file"
+    ;;
+  never-waits)
+    # Input that stays open and sends nothing: a tool that waited for a key
+    # would still be waiting when timeout stops it.
+    mkfifo "$work/keys"
+    sleep 600 >"$work/keys" &
+    trap 'kill $!; rm -rf "$work"' EXIT
+    command=$(printf '%q ' "$@" "$tool")
+    declare -A ways=([file]="$command >$work/out.txt; cat $work/out.txt"
+      [terminal]="$command" [terminal-output-piped]="$command | cat"
+      [terminal-input-piped]="$command <$work/keys")
+    for way in "${!ways[@]}"; do
+      # script gives the command a terminal of its own.
+      actual=$(timeout 60 script -qefc "${ways[$way]}" /dev/null <"$work/keys")
+      if [[ $actual == *"Press any key"* || $actual != *"Usage: "* ]]; then
+        fail "$way: unexpected output:" "$actual"
+      fi
+    done
+    echo "never waits: ${!ways[*]}"
     ;;
   *)
     echo "unknown case $case"

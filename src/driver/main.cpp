@@ -28,12 +28,13 @@ int main(int argc, char* argv[]) {
   const std::vector<std::string> args = tolvane::command_line_arguments(argc, argv);
   if (args.size() != 3) {
     tolvane::print("Usage: tolvanemusicextract.exe <input dir> <output dir>\n");
-    return 0;
+  } else {
+    const bool recurse = true;
+    const int result =
+        tolvane::scan_directory(args[1], kTrackExtension, args[2], recurse, extraction_workers());
+    tolvane::print(result == 0 ? "Extraction done!\nBy Darnwick.\n"
+                               : "Error while opening directory.\n");
   }
-  const bool recurse = true;
-  const int result =
-      tolvane::scan_directory(args[1], kTrackExtension, args[2], recurse, extraction_workers());
-  tolvane::print(result == 0 ? "Extraction done!\nBy Darnwick.\n"
-                             : "Error while opening directory.\n");
+  tolvane::keep_console_open();
   return 0;
 }

@@ -22,4 +22,9 @@ void print(std::string_view text);
 /// bidirectional characters and bytes that are not UTF-8 as C escapes.
 std::string quoted_path(std::string_view path);
 
+/// Waits for a key, after a line that asks for one, where the console closes
+/// as the tool ends and nothing else reads it: a console window of the tool's
+/// own, as from a double click. Does nothing in every other case.
+void keep_console_open();
+
 }  // namespace tolvane

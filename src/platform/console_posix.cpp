@@ -25,4 +25,7 @@ void print(std::string_view text) {
   }
 }
 
+// A terminal outlives the programs run in it.
+void keep_console_open() {}
+
 }  // namespace tolvane

@@ -73,4 +73,45 @@ void print(std::string_view text) {
   });
 }
 
+void keep_console_open() {
+  // Any other process on the console, such as the shell that started the
+  // tool, keeps it open; so does a terminal. Only a console of the tool's own
+  // closes with it: started from Explorer, a shortcut or a dropped folder.
+  DWORD processes[2];
+  if (GetConsoleProcessList(processes, 2) != 1) {
+    return;
+  }
+  // Nobody would read the line, or could answer it, where input or output
+  // go elsewhere or the console has no window that a user sees: a hidden
+  // console, a pseudo console (ssh, Wine in a Unix terminal), or a service's
+  // or scheduled task's desktop.
+  const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  const auto out = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stdout)));
+  DWORD mode = 0;
+  const HWND window = GetConsoleWindow();
+  USEROBJECTFLAGS station{};
+  if (GetConsoleMode(in, &mode) == 0 || GetConsoleMode(out, &mode) == 0 || window == nullptr ||
+      IsWindowVisible(window) == 0 ||
+      GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &station, sizeof station,
+                                nullptr) == 0 ||
+      (station.dwFlags & WSF_VISIBLE) == 0) {
+    return;
+  }
+  print("Press any key to close this window.\n");
+  FlushConsoleInputBuffer(in);
+  for (;;) {
+    INPUT_RECORD record{};
+    DWORD got = 0;
+    if (ReadConsoleInputW(in, &record, 1, &got) == 0 || got == 0) {
+      return;
+    }
+    // A modifier alone, as in Alt+Tab back to the window, is no answer.
+    const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+    if (record.EventType == KEY_EVENT && key.bKeyDown != 0 && key.wVirtualKeyCode != VK_SHIFT &&
+        key.wVirtualKeyCode != VK_CONTROL && key.wVirtualKeyCode != VK_MENU) {
+      return;
+    }
+  }
+}
+
 }  // namespace tolvane
