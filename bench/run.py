@@ -4,6 +4,7 @@
     python3 bench/run.py [--runs N] [--scratch DIR] [--trees a,b] [--tool PATH]
     python3 bench/run.py --curve [--runs N] [--scratch DIR]
     python3 bench/run.py --names [--runs N] [--scratch DIR] [--tool PATH]
+    python3 bench/run.py --hdd HDDSIM [--runs N] [--scratch DIR] [--tool PATH] [--trees a,b]
 
 Builds the tool (preset default) unless --tool is given, generates five
 trees (the same random key every time, so every run sees the same bytes),
@@ -33,15 +34,30 @@ table to bench/workers.md.
 (20,000 and 100,000 small containers: every name distinct, all one name,
 all one name and the same bytes, every name twice), with the files each
 leaves and its peak memory, and writes the table to bench/names.md.
+
+--hdd instead reads four trees through HDDSIM, a model of one spinning disk
+(a FUSE file system, given as the path of its built program; see its own
+header for how to build it): files lie back to back in inode order, and a
+read that does not start just ahead of the head costs a seek. The trees:
+hdd-large (4 containers of 128 MiB in one folder), hdd-small (3,000 of 4 KB
+in 30 folders, written folder by folder), hdd-mixed (1,000 small and one of
+128 MiB) and hdd-shuffled (voice lines of 20-200 KB and music of 1-4 MB in a
+dozen folders, written in an order unrelated to names and folders). Each
+run of the tool, of `cp -r` and of one reader that reads every file whole
+in inode order (the disk's own order) starts with the page cache dropped and
+writes to a tmpfs; it reports medians, ratios and the model's seeks per run,
+and writes the table to bench/hdd.md. Needs root, /dev/fuse and fusermount3.
 """
 
 import argparse
 import atexit
 import datetime
+import json
 import os
 import random
 import shlex
 import shutil
+import signal
 import statistics
 import subprocess
 import sys
@@ -118,6 +134,59 @@ def make_one_name(top, rng):
     for i in range(10_000):
         write(f"{top}/d{i % 100:03}/f{i:05}.bin", container("theme", payload(rng, 4096 - PAYLOAD_OFFSET)))
 
+
+def make_hdd_large(top, rng):
+    # 4 containers of 128 MiB in one folder.
+    block = rng.randbytes(1 << 20)
+    for i in range(4):
+        body = b"".join(bytes([i, k]) + block[2:] for k in range(128))
+        write(f"{top}/music/track{i}.bin", container(f"hdd{i}", b"RIFF" + body[4:len(body) - PAYLOAD_OFFSET]))
+
+
+def make_hdd_small(top, rng):
+    # 3,000 containers of about 4 KB in 30 folders, written folder by folder.
+    for i in range(3_000):
+        write(f"{top}/d{i // 100:02}/f{i:05}.bin", container(f"s{i:05}", payload(rng, 4096 - PAYLOAD_OFFSET)))
+
+
+def make_hdd_mixed(top, rng):
+    # 1,000 small containers in 10 folders, with one of 128 MiB written halfway.
+    block = rng.randbytes(1 << 20)
+    for i in range(1_000):
+        if i == 500:
+            body = b"".join(bytes([k]) + block[1:] for k in range(128))
+            write(f"{top}/big/theme.bin", container("theme", b"RIFF" + body[4:len(body) - PAYLOAD_OFFSET]))
+        write(f"{top}/d{i // 100:02}/f{i:05}.bin", container(f"m{i:05}", payload(rng, 4096 - PAYLOAD_OFFSET)))
+
+
+def make_hdd_shuffled(top, rng):
+    # 600 voice lines of 20-200 KB and 60 tracks of music of 1-4 MB, each in
+    # one of 12 folders, written in a shuffled order, as a patch or an
+    # installer writes them.
+    files = [(f"vo{i:04}", rng.randint(20_000, 200_000)) for i in range(600)]
+    files += [(f"mus{i:02}", rng.randint(1_000_000, 4_000_000)) for i in range(60)]
+    rng.shuffle(files)
+    for name, size in files:
+        write(f"{top}/{rng.choice(HDD_FOLDERS)}/{name}.bin", container(name, payload(rng, size)))
+
+
+HDD_FOLDERS = ("voice_en", "voice_de", "voice_fr", "voice_ja", "music", "ambience", "ui",
+               "cutscenes", "dlc1", "dlc2", "patch1", "patch2")
+HDD_TREES = {"hdd-large": make_hdd_large, "hdd-small": make_hdd_small,
+             "hdd-mixed": make_hdd_mixed, "hdd-shuffled": make_hdd_shuffled}
+# One reader, every file whole, in inode order: what the disk itself would do best.
+DISK_ORDER_READER = """
+import os, sys
+paths = []
+for directory, _, files in os.walk(sys.argv[1]):
+    paths += [(os.stat(os.path.join(directory, f)).st_ino, os.path.join(directory, f)) for f in files]
+buffer = bytearray(1 << 20)
+for _, path in sorted(paths):
+    with open(path, "rb", buffering=0) as f:
+        os.posix_fadvise(f.fileno(), 0, 0, os.POSIX_FADV_SEQUENTIAL)
+        while f.readinto(buffer):
+            pass
+"""
 
 TREES = {"many-small": make_many_small, "few-large": make_few_large,
          "deep": make_deep, "mixed": make_mixed, "one-name": make_one_name}
@@ -206,13 +275,13 @@ def drop_caches():
         f.write("3\n")
 
 
-def generated_tree(scratch, tree):
+def generated_tree(scratch, tree, makers=TREES):
     """The path of `tree`, generated on first use."""
     top = os.path.join(scratch, tree)
     marker = os.path.join(scratch, tree + ".done")
     if not os.path.exists(marker):
         shutil.rmtree(top, ignore_errors=True)
-        TREES[tree](top, random.Random(f"{RANDOM_KEY}-{tree}"))
+        makers[tree](top, random.Random(f"{RANDOM_KEY}-{tree}"))
         open(marker, "w").close()
     return top
 
@@ -459,6 +528,88 @@ def names(tool, scratch, runs):
     report(lines, "names.md")
 
 
+class SpinningDisk:
+    """A tree served read-only through the disk model, mounted until closed."""
+
+    def __init__(self, hddsim, backing, mount):
+        self.mount, self.stats = mount, mount + ".stats.json"
+        os.makedirs(mount, exist_ok=True)
+        subprocess.run([hddsim, f"--stats={self.stats}", backing, mount], check=True,
+                       stderr=subprocess.DEVNULL)
+        self.pid = int(subprocess.run(["pgrep", "-n", "-f", f"{hddsim} --stats={self.stats}"],
+                                      capture_output=True, text=True, check=True).stdout)
+        atexit.register(self.close)
+
+    def counters(self):
+        """The model's totals so far: requests, bytes, seeks, busy seconds."""
+        before = os.stat(self.stats).st_mtime_ns if os.path.exists(self.stats) else 0
+        os.kill(self.pid, signal.SIGUSR1)
+        while not os.path.exists(self.stats) or os.stat(self.stats).st_mtime_ns == before:
+            time.sleep(0.01)
+        with open(self.stats) as f:
+            return json.load(f)
+
+    def close(self):
+        if os.path.ismount(self.mount):
+            subprocess.run(["fusermount3", "-u", self.mount])
+
+
+def hdd(tool, hddsim, scratch, runs, trees):
+    """Medians of the tool, `cp -r` and a reader in disk order on the disk model."""
+    out = os.path.join(scratch, "hdd-out")
+    os.makedirs(out, exist_ok=True)
+    if not os.path.ismount(out):
+        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=2g", "tmpfs", out], check=True)
+        atexit.register(lambda: subprocess.run(["umount", out]))
+    reader = os.path.join(scratch, "disk_order_reader.py")
+    with open(reader, "w") as f:
+        f.write(DISK_ORDER_READER)
+    lines = [f"Spinning-disk model ({os.path.basename(hddsim)}: 150 MB/s, 8 ms a seek, one head), "
+             f"{datetime.date.today().isoformat()}, {os.cpu_count()} cores, median of {runs} runs "
+             f"each with the page cache dropped, output on a tmpfs (bench/run.py --hdd).", "",
+             "| tree | tracks | tool (s) | cp -r (s) | disk-order reader (s) | tool/cp | tool/reader "
+             "| seeks: tool / cp / reader | tool peak RSS (KiB) |",
+             "|---|---|---|---|---|---|---|---|---|"]
+    for tree in trees:
+        top = generated_tree(scratch, tree, HDD_TREES)
+        disk = SpinningDisk(hddsim, top, os.path.join(scratch, "mnt-" + tree))
+        sides = {"tool": lambda: [tool, disk.mount, os.path.join(out, "tool")],
+                 "cp": lambda: ["cp", "-r", disk.mount, os.path.join(out, "cp")],
+                 "reader": lambda: [sys.executable, reader, disk.mount]}
+        times = {side: [] for side in sides}
+        seeks = {side: [] for side in sides}
+        peak = 0
+        for _ in range(runs):
+            for side, command in sides.items():
+                shutil.rmtree(os.path.join(out, side), ignore_errors=True)
+                if side == "tool":
+                    os.mkdir(os.path.join(out, side))
+                drop_caches()
+                before = disk.counters()
+                elapsed, rss = timed(command(), scratch)
+                times[side].append(elapsed)
+                seeks[side].append(disk.counters()["seeks"] - before["seeks"])
+                if side == "tool":
+                    peak = max(peak, rss)
+            print(f"{tree}: " + ", ".join(f"{side} {times[side][-1]:.2f} s/{seeks[side][-1]} seeks"
+                                          for side in sides), flush=True)
+        outputs = expected_outputs(top)
+        tool_out = os.path.join(out, "tool")
+        if len(os.listdir(tool_out)) != len(outputs):
+            sys.exit(f"{tree}: {len(os.listdir(tool_out))} outputs, expected {len(outputs)}")
+        verify(tree, tool_out, random.Random(RANDOM_KEY).sample(outputs, min(20, len(outputs))))
+        for side in ("tool", "cp"):
+            shutil.rmtree(os.path.join(out, side), ignore_errors=True)
+        disk.close()
+        median = {side: statistics.median(times[side]) for side in sides}
+        lines.append(f"| {tree} | {len(outputs)} | {median['tool']:.2f} | {median['cp']:.2f} | "
+                     f"{median['reader']:.2f} | {median['tool'] / median['cp']:.2f} | "
+                     f"{median['tool'] / median['reader']:.2f} | "
+                     + " / ".join(str(int(statistics.median(seeks[side]))) for side in sides)
+                     + f" | {peak} |")
+    report(lines, "hdd.md")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--runs", type=int, default=7)
@@ -470,6 +621,8 @@ def main():
                         help="time the walk against the number of workers instead")
     parser.add_argument("--names", action="store_true",
                         help="time runs whose tracks share names instead")
+    parser.add_argument("--hdd", metavar="HDDSIM",
+                        help="read trees through this model of a spinning disk instead")
     parser.add_argument("--verbose", action="store_true", help="print every run's time")
     args = parser.parse_args()
 
@@ -481,6 +634,10 @@ def main():
     tool = args.tool or build("tolvanemusicextract")
     if args.names:
         names(os.path.abspath(tool), args.scratch, args.runs)
+        return
+    if args.hdd:
+        trees = args.trees.split(",") if "--trees" in sys.argv else list(HDD_TREES)
+        hdd(os.path.abspath(tool), os.path.abspath(args.hdd), args.scratch, args.runs, trees)
         return
 
     results = []
