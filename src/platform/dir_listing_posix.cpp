@@ -1,4 +1,6 @@
+#include <array>
 #include <cerrno>
+#include <cstddef>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -9,6 +11,15 @@
 
 namespace tolvane {
 
+// The entries the system delivered last and the walk has not had yet. Only a
+// directory being listed has them: one that waits only for its files to be
+// read holds nothing but its descriptor.
+struct ListingState {
+  alignas(dirent64) std::array<char, 2048> records;
+  std::size_t size;  // bytes of records delivered
+  std::size_t next;  // the offset of the next record
+};
+
 namespace {
 
 EntryKind kind_of_mode(mode_t mode) {
@@ -18,14 +29,14 @@ EntryKind kind_of_mode(mode_t mode) {
   return S_ISREG(mode) ? EntryKind::kFile : EntryKind::kSpecial;
 }
 
-EntryKind kind_of(DIR* dir, const dirent& entry) {
+EntryKind kind_of(int dir_fd, const dirent64& entry) {
   if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) {
     return kind_of_mode(DTTOIF(entry.d_type));
   }
   // A link, or a file system that does not fill in d_type: ask for the kind of
   // what the name leads to. A dangling link counts as a file; opening it fails.
   struct stat info {};
-  if (::fstatat(::dirfd(dir), entry.d_name, &info, 0) != 0) {
+  if (::fstatat(dir_fd, entry.d_name, &info, 0) != 0) {
     return EntryKind::kFile;
   }
   return kind_of_mode(info.st_mode);
@@ -41,8 +52,9 @@ OrError<Listing> listing_of(OrError<Directory> opened) {
     identity = DirIdentity{static_cast<std::uint64_t>(info.st_dev),
                            static_cast<std::uint64_t>(info.st_ino)};
   }
-  // The listing is read from the directory's own stream: nothing else to keep.
-  return {{nullptr, std::move(opened.value), identity}, 0};
+  return {{std::unique_ptr<ListingState, ListingCloser>(new ListingState{{}, 0, 0}),
+           std::move(opened.value), identity},
+          0};
 }
 
 }  // namespace
@@ -56,17 +68,25 @@ OrError<Listing> open_listing(const Listing& parent, const std::string& name) {
 }
 
 OrError<std::optional<DirEntry>> next_entry(const Listing& listing) {
-  // readdir returns null both at the end and on an error; only errno tells them apart.
-  DIR* const dir = listing.directory->dir;
-  errno = 0;
-  const dirent* entry = ::readdir(dir);
-  if (entry == nullptr) {
-    return {std::nullopt, errno};
+  ListingState& state = *listing.state;
+  const int fd = listing.directory->fd;
+  if (state.next == state.size) {
+    // A few entries at a time, read straight from the directory rather than
+    // through a stream of the C library, whose buffer is eight times this.
+    const ssize_t got = ::getdents64(fd, state.records.data(), state.records.size());
+    if (got <= 0) {
+      return {std::nullopt, got < 0 ? errno : 0};
+    }
+    state.size = static_cast<std::size_t>(got);
+    state.next = 0;
   }
-  return {DirEntry{entry->d_name, kind_of(dir, *entry)}, 0};
+  const auto& entry = *reinterpret_cast<const dirent64*>(&state.records[state.next]);
+  state.next += entry.d_reclen;
+  return {DirEntry{entry.d_name, kind_of(fd, entry), entry.d_ino}, 0};
 }
 
-// There is none: the stream closes with the last copy of its Directory.
-void ListingCloser::operator()(ListingState* /*state*/) const {}
+void ListingCloser::operator()(ListingState* state) const {
+  delete state;
+}
 
 }  // namespace tolvane

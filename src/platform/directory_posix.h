@@ -3,22 +3,21 @@
 
 #include <string>
 
-#include <dirent.h>
+#include <unistd.h>
 
 #include "platform/file_io.h"
 
 namespace tolvane {
 
-/// One open directory stream: the walk reads the listing from it, and its
-/// descriptor opens the entries (openat), so a level of a walk holds one
-/// descriptor.
+/// One open directory: its entries are opened relative to its descriptor
+/// (openat), and its listing is read from it, so a level of a walk holds
+/// one descriptor, and a file waiting to be read holds its directory's.
 struct PlatformDirectory {
-  explicit PlatformDirectory(DIR* stream) : dir(stream), fd(::dirfd(stream)) {}
-  ~PlatformDirectory() { ::closedir(dir); }
+  explicit PlatformDirectory(int descriptor) : fd(descriptor) {}
+  ~PlatformDirectory() { ::close(fd); }
   PlatformDirectory(const PlatformDirectory&) = delete;
   PlatformDirectory& operator=(const PlatformDirectory&) = delete;
 
-  DIR* const dir;
   const int fd;
 };
 

@@ -35,18 +35,12 @@ std::optional<InputFile> described(int fd) {
       static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
 }
 
-// A stream over the directory open as `fd`, which it takes over.
-OrError<Directory> directory_stream(int fd) {
+// The directory open as `fd`, or the error that kept it from being opened.
+OrError<Directory> directory_of(int fd) {
   if (fd < 0) {
     return {{}, errno};
   }
-  DIR* const dir = ::fdopendir(fd);
-  if (dir == nullptr) {
-    const int error = errno;
-    ::close(fd);
-    return {{}, error};
-  }
-  return {std::make_shared<const PlatformDirectory>(dir), 0};
+  return {std::make_shared<const PlatformDirectory>(fd), 0};
 }
 
 // O_NONBLOCK: should the name have turned into a FIFO since it was listed,
@@ -56,11 +50,11 @@ constexpr int kDirectoryFlags = O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC;
 }  // namespace
 
 OrError<Directory> open_directory(const std::string& path) {
-  return directory_stream(::open(path.c_str(), kDirectoryFlags));
+  return directory_of(::open(path.c_str(), kDirectoryFlags));
 }
 
 OrError<Directory> open_directory(const Directory& parent, const std::string& name) {
-  return directory_stream(::openat(parent->fd, name.c_str(), kDirectoryFlags));
+  return directory_of(::openat(parent->fd, name.c_str(), kDirectoryFlags));
 }
 
 void raise_open_file_limit() {
