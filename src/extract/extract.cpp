@@ -16,6 +16,10 @@ namespace {
 // The header, which ends with the magic, and the payload's first block.
 constexpr std::size_t kFirstReadSize = kPayloadOffset + kCopyBlockSize;
 
+// A file up to this size is read ahead whole, so that the files of a run are
+// read one after another, each in one piece.
+constexpr std::uint64_t kReadAheadSize = std::uint64_t{1} << 20;
+
 // What the rest of a payload is copied through: page-aligned blocks of this
 // size copy as fast as the kernel's own copy does (README, Benchmark).
 struct alignas(4096) LargeBlock {
@@ -59,7 +63,11 @@ StagedTrack write_failed(std::string output_path, std::string reason) {
 }  // namespace
 
 std::optional<InputFile> open_track_input(const Directory& directory, const std::string& name) {
-  return open_regular_file(directory, name, kFirstReadSize);
+  return open_regular_file(directory, name, kReadAheadSize);
+}
+
+bool streams_from_disk(const InputFile& input) {
+  return input.size > kReadAheadSize && !in_memory(input, input.size - 1);
 }
 
 StagedTrack extract_track(std::optional<InputFile> input, const OutputDir& output) {

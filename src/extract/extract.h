@@ -36,8 +36,14 @@ struct StagedTrack {
 };
 
 /// Opens the candidate `name` in `directory`, and has the system start
-/// reading what extract_track reads first.
+/// reading it: the whole file, unless it is a long track.
 std::optional<InputFile> open_track_input(const Directory& directory, const std::string& name);
+
+/// True when `input` is longer than what its open reads ahead and its end is
+/// not in memory. The rest of its payload then comes from the disk in one
+/// long stream, which other reads from a spinning disk at the same time
+/// would cut up with a seek each.
+bool streams_from_disk(const InputFile& input);
 
 /// Checks that `input` is a track container and copies its payload into a
 /// staged file in `output`, then closes `input`. Names nothing, so several

@@ -32,8 +32,10 @@ using Directory = std::shared_ptr<const PlatformDirectory>;
 /// Opens the directory at `path`, as the user named it.
 OrError<Directory> open_directory(const std::string& path);
 
-/// Raises the limit on open files as far as the system lets the process.
-void raise_open_file_limit();
+/// Raises the limit on open files as far as the system lets the process, and
+/// returns the limit now: the largest number where the system sets none, 0
+/// where it would not say.
+std::size_t raise_open_file_limit();
 
 /// What makes a file the same file under another name, or the same
 /// directory reached through a link: device and inode, or volume serial
@@ -59,9 +61,14 @@ struct InputFile {
 
 /// Opens the regular file `name` in `directory` for reading, leaving others
 /// free to use it, and has the system start reading its first `read_ahead`
-/// bytes. A FIFO, socket or device is refused without waiting on it.
+/// bytes, and read the rest of a longer file in long requests, as one
+/// stream. A FIFO, socket or device is refused without waiting on it.
 std::optional<InputFile> open_regular_file(const Directory& directory, const std::string& name,
                                            std::uint64_t read_ahead);
+
+/// True when the byte of `input` at `offset` is in memory, so that reading it
+/// waits on no disk; false when it is not, or the system would not say.
+bool in_memory(const InputFile& input, std::uint64_t offset);
 
 /// True when the size or modification time of `input` differ from those at
 /// its open, or can no longer be told.

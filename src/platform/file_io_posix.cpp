@@ -1,11 +1,14 @@
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include "platform/directory_posix.h"
@@ -57,12 +60,20 @@ OrError<Directory> open_directory(const Directory& parent, const std::string& na
   return directory_of(::openat(parent->fd, name.c_str(), kDirectoryFlags));
 }
 
-void raise_open_file_limit() {
+std::size_t raise_open_file_limit() {
   struct rlimit limit {};
-  if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-    limit.rlim_cur = limit.rlim_max;
-    (void)::setrlimit(RLIMIT_NOFILE, &limit);
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+    return 0;
   }
+  if (limit.rlim_cur < limit.rlim_max) {
+    const rlim_t before = limit.rlim_cur;
+    limit.rlim_cur = limit.rlim_max;
+    if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) {
+      limit.rlim_cur = before;
+    }
+  }
+  return limit.rlim_cur == RLIM_INFINITY ? std::numeric_limits<std::size_t>::max()
+                                         : static_cast<std::size_t>(limit.rlim_cur);
 }
 
 std::optional<InputFile> open_regular_file(const Directory& directory, const std::string& name,
@@ -82,9 +93,19 @@ std::optional<InputFile> open_regular_file(const Directory& directory, const std
     ::close(fd);
     return std::nullopt;
   }
-  // Only a hint: a failure costs nothing but the head start.
-  (void)::posix_fadvise(fd, 0, static_cast<off_t>(std::min(input->size, read_ahead)),
-                        POSIX_FADV_WILLNEED);
+  // Only hints: a failure costs nothing but the head start. A stream gets
+  // twice the system's read-ahead window, so it comes in longer requests.
+  // One call reads ahead a window at most, so the start is asked for a
+  // window at a time.
+  const bool stream = input->size > read_ahead;
+  if (stream) {
+    (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  }
+  const std::uint64_t window = std::uint64_t{stream ? 256U : 128U} * 1024;
+  for (std::uint64_t offset = 0; offset < std::min(input->size, read_ahead); offset += window) {
+    (void)::posix_fadvise(fd, static_cast<off_t>(offset), static_cast<off_t>(window),
+                          POSIX_FADV_WILLNEED);
+  }
   return input;
 }
 
@@ -94,6 +115,14 @@ std::optional<FileIdentity> identity_at(const Directory& directory, const std::s
     return std::nullopt;
   }
   return FileIdentity{info.st_dev, info.st_ino};
+}
+
+bool in_memory(const InputFile& input, std::uint64_t offset) {
+  // RWF_NOWAIT reads only what needs no disk; a system or file system that
+  // does not know it answers with an error, which says "no" too.
+  char byte = 0;
+  iovec one{&byte, 1};
+  return ::preadv2(as_fd(input.file), &one, 1, static_cast<off_t>(offset), RWF_NOWAIT) == 1;
 }
 
 bool changed_since_open(const InputFile& input) {

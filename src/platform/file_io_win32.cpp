@@ -1,4 +1,5 @@
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -59,9 +60,12 @@ OrError<Directory> open_directory(const std::string& path) {
 }
 
 // Windows has no soft limit on handles.
-void raise_open_file_limit() {}
+std::size_t raise_open_file_limit() {
+  return std::numeric_limits<std::size_t>::max();
+}
 
-// Windows reads ahead on its own for a file opened for sequential reading.
+// Windows reads ahead on its own, and further for a file opened for
+// sequential reading.
 std::optional<InputFile> open_regular_file(const Directory& directory, const std::string& name,
                                            std::uint64_t /*read_ahead*/) {
   if (!directory) {
@@ -96,6 +100,11 @@ std::optional<FileIdentity> identity_at(const Directory& directory, const std::s
   const bool known = GetFileInformationByHandle(handle, &info) != 0;
   CloseHandle(handle);
   return known ? std::optional<FileIdentity>(identity_of(info)) : std::nullopt;
+}
+
+// Windows has no way to ask without reading.
+bool in_memory(const InputFile& /*input*/, std::uint64_t /*offset*/) {
+  return false;
 }
 
 bool changed_since_open(const InputFile& input) {

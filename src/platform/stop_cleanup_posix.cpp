@@ -13,7 +13,7 @@ namespace {
 
 // Room for every file in flight at once, with a wide margin. The table is
 // fixed and never allocated, so a signal handler can read it.
-constexpr std::size_t kMaxTempFiles = 1024;
+constexpr std::size_t kMaxTempFiles = 2048;
 constexpr std::size_t kMaxNameSize = 64;  // ".tolvanemusicextract-PID-N.tmp" and its NUL
 
 enum : int { kFree, kFilling, kInUse };

@@ -1,5 +1,6 @@
 #include "scan/scan.h"
 
+#include <algorithm>
 #include <set>
 #include <string_view>
 #include <utility>
@@ -14,8 +15,14 @@
 namespace tolvane {
 namespace {
 
-// Files in flight per worker: the run it works through and the run it reads
-// ahead, and a fixed number, so that open files stay few in any tree.
+// Files in flight: the window from which the workers choose the next file to
+// read, by where it lies on the disk. The larger it is, the fewer seeks
+// where a tree was written in an order unrelated to its folders. Each file
+// in it may hold its directory and its staged output open, and a slot of
+// memory: so it is at most an eighth of the open files the process may have
+// and kMaxWindow in all, but at least two runs per worker, the one it works
+// through and the one it reads ahead.
+constexpr std::size_t kMaxWindow = 1024;
 constexpr std::size_t kSlotsPerWorker = 32;
 
 std::string_view extension_text(std::string_view name) {
@@ -61,7 +68,11 @@ int walk(Listing top, std::string path, const std::string& extension, bool recur
       if (extension_text(entry.name) == extension) {
         // FIFOs, sockets and devices are never opened: they could block the run.
         const bool readable = entry.kind == EntryKind::kFile;
-        pool.submit({path, readable ? level.listing.directory : Directory(), entry.name, {}});
+        pool.submit({path,
+                     readable ? level.listing.directory : Directory(),
+                     entry.name,
+                     {},
+                     entry.disk_order});
       }
       continue;
     }
@@ -89,13 +100,14 @@ int walk(Listing top, std::string path, const std::string& extension, bool recur
 
 int scan_directory(const std::string& directory, const std::string& extension,
                    const std::string& output_dir, bool recurse, unsigned workers) {
-  raise_open_file_limit();
+  const std::size_t window = std::min(
+      kMaxWindow, std::max<std::size_t>(raise_open_file_limit() / 8, kSlotsPerWorker * workers));
   OrError<Listing> top = open_listing(directory);
   if (top.error != 0) {
     return top.error;
   }
   const OutputDir output{output_dir, open_directory(output_dir)};
-  OrderedPool pool(workers, kSlotsPerWorker * workers, output);
+  OrderedPool pool(workers, window, output);
   return walk(std::move(top.value), directory, extension, recurse, pool);
 }
 
