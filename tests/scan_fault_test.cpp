@@ -1,4 +1,5 @@
-// The walk over listings that fail, from the fake listing.
+// The walk over listings that fail, and over listings whose files lie on the
+// disk in any order, from the fake listing.
 #include <optional>
 #include <string>
 #include <utility>
@@ -110,6 +111,70 @@ TEST_F(ScanFaultTest, ADirectoryReachedAgainIsNotWalkedAgain) {
   EXPECT_EQ(test::scan_output(in_, "out", true, &result),
             no_music(sub_ + kSep + "a.bin") + no_music(in_ + kSep + "up" + kSep + "u.bin"));
   EXPECT_EQ(result, 0);
+}
+
+// The files are read in the order they lie on the disk, which the listing
+// tells; the lines, the names tracks get and what they hold must not show
+// it. Tracks share names across folders, one holds the bytes of another, one
+// is long enough to be read as a stream of its own, and one is no track.
+TEST_F(ScanFaultTest, TheOrderOnDiskChangesNothingThatIsSeen) {
+  const std::string payload_a = test::riff_payload(100);
+  const std::string payload_b = test::riff_payload(200);
+  const std::string payload_long = test::riff_payload(1200000);
+  const struct {
+    std::string path;
+    std::string bytes;
+  } files[] = {{sub_ + kSep + "x.bin", test::make_container("x", payload_a)},
+               {sub_ + kSep + "y.bin", test::make_container("theme", payload_b)},
+               {sub_ + kSep + "big.bin", test::make_container("theme", payload_long)},
+               {sub_ + kSep + "bad.bin", "no track"},
+               {deep_ + kSep + "x.bin", test::make_container("x", payload_a)},
+               {deep_ + kSep + "x2.bin", test::make_container("x (2)", payload_b)},
+               {deep_ + kSep + "t.bin", test::make_container("theme", payload_a)},
+               {in_ + kSep + "solo.bin", test::make_container("solo", payload_b)}};
+  for (const auto& file : files) {
+    test::fs::create_directories(test::fs::u8path(file.path).parent_path());
+    test::write_file(test::fs::u8path(file.path), file.bytes);
+  }
+  const std::string lines =
+      "Extracted music from " + files[0].path + "\n" + "Extracted music from " + files[1].path +
+      "\n" + "Extracted music from " + files[2].path + "\n" + no_music(files[3].path) +
+      "Extracted music from " + files[4].path + "\n" + "Extracted music from " + files[5].path +
+      "\n" + "Extracted music from " + files[6].path + "\n" + "Extracted music from " +
+      files[7].path + "\n";
+  const std::vector<std::pair<std::string, std::string>> tracks = {
+      {"solo.wav", payload_b},  {"theme (2).wav", payload_long}, {"theme (3).wav", payload_a},
+      {"theme.wav", payload_b}, {"x (2).wav", payload_b},        {"x.wav", payload_a}};
+
+  // Where each file lies, in the order above: the listing's own, backwards,
+  // across the folders, unknown, and in ties.
+  const std::vector<std::vector<std::uint64_t>> orders = {{1, 2, 3, 4, 5, 6, 7, 8},
+                                                          {8, 7, 6, 5, 4, 3, 2, 1},
+                                                          {5, 1, 7, 3, 8, 2, 6, 4},
+                                                          {0, 0, 0, 0, 0, 0, 0, 0},
+                                                          {9, 9, 1, 9, 1, 1, 9, 1}};
+  for (std::size_t run = 0; run < orders.size(); ++run) {
+    SCOPED_TRACE(run);
+    const std::vector<std::uint64_t>& at = orders[run];
+    fake::directories[in_] = listing({{"sub", kDir, 0}, {"solo.bin", kFile, at[7]}});
+    fake::directories[sub_] = listing({{"x.bin", kFile, at[0]},
+                                       {"y.bin", kFile, at[1]},
+                                       {"big.bin", kFile, at[2]},
+                                       {"bad.bin", kFile, at[3]},
+                                       {"deep", kDir, 0}});
+    fake::directories[deep_] =
+        listing({{"x.bin", kFile, at[4]}, {"x2.bin", kFile, at[5]}, {"t.bin", kFile, at[6]}});
+    const test::fs::path out = scratch_.path() / ("out" + std::to_string(run));
+    test::fs::create_directories(out);
+    test::evict_from_memory(test::fs::u8path(files[2].path));
+
+    EXPECT_EQ(test::scan_output(in_, out.u8string()), lines);
+    std::vector<std::pair<std::string, std::string>> written;
+    for (const std::string& name : test::list_names(out)) {
+      written.emplace_back(name, test::read_file(out / name));
+    }
+    EXPECT_EQ(written, tracks);
+  }
 }
 
 }  // namespace

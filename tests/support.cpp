@@ -7,6 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include "scan/scan.h"
 
 namespace tolvane::test {
@@ -54,6 +59,18 @@ void write_file(const fs::path& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   ASSERT_TRUE(out.good()) << path;
+}
+
+void evict_from_memory(const fs::path& path) {
+#ifndef _WIN32
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0) << path;
+  ::fdatasync(fd);
+  (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+  ::close(fd);
+#else
+  (void)path;  // Windows keeps what it reads; the tool cannot tell, and takes it as not in memory.
+#endif
 }
 
 std::string read_file(const fs::path& path) {

@@ -60,6 +60,10 @@ std::string make_container(std::string_view name, std::string_view payload, char
 std::string make_container_with_field(std::string_view field, std::string_view payload);
 
 void write_file(const fs::path& path, std::string_view bytes);
+
+/// Has the system drop the bytes of the file at `path` from memory, where it
+/// can, so that the next read of it goes to the disk.
+void evict_from_memory(const fs::path& path);
 std::string read_file(const fs::path& path);
 
 /// The names of the entries directly in `directory`, sorted.
