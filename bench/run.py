@@ -90,13 +90,17 @@ def make_many_small(top, rng):
         write(f"{top}/d{i % 100:03}/f{i:05}.bin", container(f"small{i:05}", payload(rng, 4096 - PAYLOAD_OFFSET)))
 
 
+def large_payload(block, track):
+    """A payload that makes a container of 128 MiB, each MiB marked with its track and place."""
+    body = b"".join(bytes([track, k]) + block[2:] for k in range(128))
+    return b"RIFF" + body[4:len(body) - PAYLOAD_OFFSET]
+
+
 def make_few_large(top, rng):
-    # 8 containers of 128 MiB, each MiB marked with its track and place.
+    # 8 containers of 128 MiB.
     block = rng.randbytes(1 << 20)
     for i in range(8):
-        body = b"".join(bytes([i, k]) + block[2:] for k in range(128))
-        write(f"{top}/pack{i}/track.bin",
-              container(f"large{i}", b"RIFF" + body[4:len(body) - PAYLOAD_OFFSET]))
+        write(f"{top}/pack{i}/track.bin", container(f"large{i}", large_payload(block, i)))
 
 
 def make_deep(top, rng):
@@ -139,8 +143,7 @@ def make_hdd_large(top, rng):
     # 4 containers of 128 MiB in one folder.
     block = rng.randbytes(1 << 20)
     for i in range(4):
-        body = b"".join(bytes([i, k]) + block[2:] for k in range(128))
-        write(f"{top}/music/track{i}.bin", container(f"hdd{i}", b"RIFF" + body[4:len(body) - PAYLOAD_OFFSET]))
+        write(f"{top}/music/track{i}.bin", container(f"hdd{i}", large_payload(block, i)))
 
 
 def make_hdd_small(top, rng):
@@ -154,8 +157,7 @@ def make_hdd_mixed(top, rng):
     block = rng.randbytes(1 << 20)
     for i in range(1_000):
         if i == 500:
-            body = b"".join(bytes([k]) + block[1:] for k in range(128))
-            write(f"{top}/big/theme.bin", container("theme", b"RIFF" + body[4:len(body) - PAYLOAD_OFFSET]))
+            write(f"{top}/big/theme.bin", container("theme", large_payload(block, 0)))
         write(f"{top}/d{i // 100:02}/f{i:05}.bin", container(f"m{i:05}", payload(rng, 4096 - PAYLOAD_OFFSET)))
 
 
