@@ -8,8 +8,6 @@
 #   exact-names: files named like devices (con.bin, AUX.bin, nul.tar.bin), a
 #     directory with a trailing dot, and a track named COM¹, which Windows
 #     would take for a device: every track extracted, under exact names.
-#   control-names: names that only Linux writes, with ESC, BEL and a line
-#     break: one escaped line per file, with no control character in it.
 #   never-waits: in a Unix terminal, with its output piped or redirected or
 #     its input piped, or neither: the tool never asks for a key.
 set -euo pipefail
@@ -78,18 +76,6 @@ case $case in
     cmp <(printf 'RIFF-COM¹') "$work/out/_COM¹.wav"
     [ "$(ls "$work/out" | wc -l)" -eq 5 ]
     echo "exact names: every track extracted, under exact names"
-    ;;
-  control-names)
-    # Wine lists these names but will not open them, as Windows would not.
-    container "$work/in/a"$'\e]0;pwned\a\e[31mred\nExtracted music from forged.bin' Forged RIFF-1
-    container "$work/in/tab"$'\t'"x.bin" Tab RIFF-2
-    actual=$(run "$@")
-    expected=$(console "No music in \"${in//\\/\\\\}\\\\a\\033]0;pwned\\a\\033[31mred\\nExtracted music from forged.bin\" skipping file." \
-      "No music in \"${in//\\/\\\\}\\\\tab\\tx.bin\" skipping file.")
-    if [ "$(printf '%s\n' "$actual" | sort)" != "$(printf '%s\n' "$expected" | sort)" ]; then
-      fail "unexpected output:" "$actual"
-    fi
-    echo "control names: one escaped line per file"
     ;;
   never-waits)
     # Input that stays open and sends nothing: a tool that waited for a key
