@@ -136,8 +136,8 @@ void OrderedPool::work() {
       continue;
     }
     // When the walk is a run ahead, and the next run may be opened at once
-    // rather than after another worker's long track, its files are opened
-    // first, so that they come in from a cold disk meanwhile.
+    // rather than after another worker's stream, its files are opened first,
+    // so that they come in from a cold disk meanwhile.
     const Run next = waiting() >= kMaxRun && !current.streams && !opening_ ? open_run(lock) : Run{};
     for (std::size_t i = 0; i < current.size; ++i) {
       Slot& taken = slot(current.jobs[i]);
