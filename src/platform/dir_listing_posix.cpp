@@ -72,7 +72,8 @@ OrError<std::optional<DirEntry>> next_entry(const Listing& listing) {
   const int fd = listing.directory->fd;
   if (state.next == state.size) {
     // A few entries at a time, read straight from the directory rather than
-    // through a stream of the C library, whose buffer is eight times this.
+    // through a stream of the C library, whose buffer is many times this and
+    // would stay with the directory while its files wait to be read.
     const ssize_t got = ::getdents64(fd, state.records.data(), state.records.size());
     if (got <= 0) {
       return {std::nullopt, got < 0 ? errno : 0};
